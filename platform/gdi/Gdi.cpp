@@ -1,0 +1,1 @@
+#include "platform/Win32Types.h"
