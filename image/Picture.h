@@ -170,6 +170,9 @@ public:
     // Writes the message into szLastError (at most 255 characters) and answers false.
     bool Fail(const char* message);
 
+    // Copies head into the first 40 bytes of pDib (the DIB keeps its own copy from Create on).
+    void StoreHeaderInDib();
+
 protected:
     bool EncodeSafeCheck(CStream* hFile);
 
