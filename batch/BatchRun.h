@@ -1,0 +1,90 @@
+// The batch run: validation of the job, then every picture of the source folder or list
+// composed with the watermark into the output folder, on a worker thread of its own.
+#pragma once
+
+#include "batch/JobSettings.h"
+#include "batch/MarkComposer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The four messages of a job that cannot start, in the order they are tested.
+constexpr char kNoSourceFolder[] = "请选择源目录";
+constexpr char kNoSourceFiles[] = "请选择源文件";
+constexpr char kNoWatermark[] = "请选择水印文件";
+constexpr char kNoOutputFolder[] = "请选择输出目录";
+// The end message.
+constexpr char kRunFinished[] = "处理完毕";
+
+constexpr int MAX_LIST_FILES = 100;
+
+// How the run talks to its owner (the main window or the command-line runner). Calls come
+// from the worker thread.
+class BatchObserver {
+public:
+    virtual ~BatchObserver() = default;
+    // A setting is missing; the run ends when this returns (a window shows its notice here).
+    virtual void OnMissingSetting(const std::string& message) = 0;
+    // The status text changed as file `index` (1-based) of `total` starts.
+    virtual void OnStatus(const std::string& status, int index, int total) = 0;
+    // One file was handed to the composer (also when the composer found no picture in it).
+    virtual void OnFileDone(const WatermarkJob& job, ComposeResult result) = 0;
+};
+
+// The validation message for the settings, or nullptr when the job can run.
+const char* MissingSettingMessage(const JobSettings& settings);
+
+class BatchRun {
+public:
+    // Works on its own copy of the settings. `tempBmpPath` empty means temp.bmp beside the
+    // executable. With `workers` above 1 files are composed in parallel, each worker through
+    // an in-memory intermediate bitmap (temp.bmp is then not used).
+    BatchRun(const JobSettings& settings, BatchObserver* observer, int workers = 1, std::string tempBmpPath = {});
+    ~BatchRun();  // asks to stop and joins
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    // Starts the run on a worker thread.
+    void Start();
+    // The run itself, on the calling thread.
+    void RunBatch();
+    // The run ends after the files being composed now; the output folder then holds only
+    // complete results.
+    void RequestStop();
+    void Join();
+
+    // True once the file loop has finished (never after a validation failure). Everything the
+    // run wrote before is visible to a caller that sees true.
+    bool IsDone() const { return m_bRunDone.load(std::memory_order_acquire) != 0; }
+    // A copy of the current status text; never half-written.
+    std::string GetRunStatus() const;
+
+private:
+    struct Item {
+        std::string source;
+        std::string output;
+        bool counted = false;  // a picture by its name: gets a status text and a progress number
+    };
+    std::vector<Item> CollectItems() const;
+    void ComposeItems(const std::vector<Item>& items, int total);
+    void ComposeOne(const Item& item, int index, int total, ComposeWorkspace& workspace);
+    void SetRunStatus(const std::string& status, int index, int total);
+
+    const JobSettings m_Settings;
+    BatchObserver* m_Observer;
+    const int m_Workers;
+    const std::string m_TempBmpPath;
+    CMarkComposer m_Composer;
+    std::string m_MarkPath;
+    std::string m_OutFolder;
+
+    std::thread m_Thread;
+    std::atomic<bool> m_StopRequested{false};
+    std::atomic<int32_t> m_bRunDone{0};
+    mutable std::mutex m_StatusLock;
+    std::string m_strRunStatus;
+};

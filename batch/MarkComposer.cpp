@@ -1,0 +1,409 @@
+// The watermark composition: source and watermark drawn onto a display-compatible canvas,
+// captured as a device-independent bitmap, read back and saved in the output's format.
+#include "batch/MarkComposer.h"
+
+#include "batch/PathHelper.h"
+#include "image/MemStream.h"
+#include "image/Picture.h"
+#include "platform/AtomicFile.h"
+#include "platform/gdi/Gdi.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+
+struct ExtensionType {
+    const char* extension;
+    int32_t type;
+};
+
+// Tested in this order; the first equal entry wins.
+constexpr ExtensionType kExtensionTable[] = {
+    {"jpg", PICTURE_FORMAT_JPG},  {"jpeg", PICTURE_FORMAT_JPG}, {"jpe", PICTURE_FORMAT_JPG},
+    {"jfif", PICTURE_FORMAT_JPG}, {"gif", PICTURE_FORMAT_JPG},  {"png", PICTURE_FORMAT_PNG},
+    {"bmp", PICTURE_FORMAT_BMP},  {"dib", PICTURE_FORMAT_BMP},  {"pcx", PICTURE_FORMAT_BMP},
+    {"wbmp", PICTURE_FORMAT_BMP}, {"wmf", PICTURE_FORMAT_BMP},  {"tif", PICTURE_FORMAT_BMP},
+    {"tiff", PICTURE_FORMAT_BMP}, {"tga", PICTURE_FORMAT_BMP},
+};
+
+constexpr size_t kFileHeaderBytes = 14;
+constexpr size_t kInfoHeaderBytes = 40;
+
+void WriteLE16(BYTE* out, size_t offset, uint16_t value)
+{
+    out[offset] = static_cast<BYTE>(value);
+    out[offset + 1] = static_cast<BYTE>(value >> 8);
+}
+
+void WriteLE32(BYTE* out, size_t offset, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out[offset + static_cast<size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
+}
+
+// The info header and a colour table of up to 256 entries, as GetDIBits takes them.
+struct CaptureInfo {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+};
+
+// Display contexts, memory context and canvas of one composition, released in any case.
+class Canvas {
+public:
+    Canvas(long width, long height)
+    {
+        m_Display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+        if (m_Display == nullptr)
+            return;
+        m_Memory = CreateCompatibleDC(m_Display);
+        m_Bitmap = CreateCompatibleBitmap(m_Display, static_cast<int>(width), static_cast<int>(height));
+        if (m_Memory != nullptr && m_Bitmap != nullptr)
+            m_Previous = SelectObject(m_Memory, m_Bitmap);
+    }
+    ~Canvas()
+    {
+        Deselect();
+        if (m_Bitmap != nullptr)
+            DeleteObject(m_Bitmap);
+        if (m_Memory != nullptr)
+            DeleteDC(m_Memory);
+        if (m_Display != nullptr)
+            DeleteDC(m_Display);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    bool IsValid() const { return m_Previous != nullptr; }
+    HDC Memory() const { return m_Memory; }
+    HDC Display() const { return m_Display; }
+    HBITMAP Bitmap() const { return m_Bitmap; }
+    // Puts the memory context's first bitmap back, so the canvas can be read.
+    void Deselect()
+    {
+        if (m_Previous != nullptr)
+            SelectObject(m_Memory, m_Previous);
+        m_Previous = nullptr;
+    }
+
+private:
+    HDC m_Display = nullptr;
+    HDC m_Memory = nullptr;
+    HBITMAP m_Bitmap = nullptr;
+    HGDIOBJ m_Previous = nullptr;
+};
+
+int DisplayCaptureDepth()
+{
+    HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    if (display == nullptr)
+        return 32;
+    int depth = CaptureDepth(GetDeviceCaps(display, PLANES), GetDeviceCaps(display, BITSPIXEL));
+    DeleteDC(display);
+    return depth;
+}
+
+bool WriteAll(int fd, const BYTE* bytes, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t written = write(fd, bytes + done, size - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Writes the picture to `outPath` through a sibling file, so the output is replaced only by a
+// complete result.
+ComposeResult SaveComplete(CPicture& picture, const std::string& outPath, int32_t type)
+{
+    if (type == PICTURE_FORMAT_UNKNOWN)
+        return ComposeResult::SaveFailed;
+    SiblingFile sibling(outPath);
+    if (!sibling.IsValid())
+        return ComposeResult::SaveFailed;
+    if (!picture.Save(sibling.Path().c_str(), static_cast<DWORD>(type)))
+        return ComposeResult::SaveFailed;
+    return sibling.Commit() ? ComposeResult::Written : ComposeResult::SaveFailed;
+}
+
+}  // namespace
+
+POINT PlaceWatermark(int32_t posType, long posX, long posY, long sw, long sh, long ww, long wh)
+{
+    switch (posType) {
+    case 0:
+        return {static_cast<LONG>(posX), static_cast<LONG>(posY)};
+    case 1:
+        return {static_cast<LONG>(sw - ww - posX), static_cast<LONG>(posY)};
+    case 2:
+        return {static_cast<LONG>(posX), static_cast<LONG>(sh - wh - posY)};
+    default:
+        return {static_cast<LONG>(sw - ww - posX), static_cast<LONG>(sh - wh - posY)};
+    }
+}
+
+PreviewGeometry ComputePreviewGeometry(RECT rc, long sw, long sh, long ww, long wh, int32_t posType, long posX,
+                                       long posY)
+{
+    PreviewGeometry geometry;
+    double rw = static_cast<double>(rc.right) - rc.left;
+    double rh = static_cast<double>(rc.bottom) - rc.top;
+    double dw = static_cast<double>(sw);
+    double dh = static_cast<double>(sh);
+    if (sw > rw || sh > rh) {
+        double scaleX = rw / static_cast<double>(sw);
+        double scaleY = rh / static_cast<double>(sh);
+        geometry.scale = scaleX < scaleY ? scaleX : scaleY;
+        dw = std::trunc(static_cast<double>(sw) * geometry.scale + 0.5);
+        dh = std::trunc(static_cast<double>(sh) * geometry.scale + 0.5);
+    }
+    double left = std::trunc(rc.left + rw * 0.5 - dw * 0.5);
+    double right = std::trunc(rc.left + (rw + dw) * 0.5);
+    double top = std::trunc(rc.top + rh * 0.5 - dh * 0.5);
+    double bottom = std::trunc(rc.top + (rh + dh) * 0.5);
+    geometry.source = {static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                       static_cast<LONG>(bottom)};
+
+    double mw = std::trunc(static_cast<double>(ww) * geometry.scale);
+    double mh = std::trunc(static_cast<double>(wh) * geometry.scale);
+    double mx = std::trunc(static_cast<double>(posX) * geometry.scale);
+    double my = std::trunc(static_cast<double>(posY) * geometry.scale);
+    double x = 0;
+    double y = 0;
+    switch (posType) {
+    case 0:
+        x = left + mx;
+        y = top + my;
+        break;
+    case 1:
+        x = left + dw - mw - mx;
+        y = top + my;
+        break;
+    case 2:
+        x = left + mx;
+        y = top + dh - mh - my;
+        break;
+    default:
+        x = left + dw - mw - mx;
+        y = top + dh - mh - my;
+        break;
+    }
+    geometry.mark = {static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x + mw), static_cast<LONG>(y + mh)};
+    return geometry;
+}
+
+int CaptureDepth(int planes, int bitsPerPixel)
+{
+    int bits = planes * bitsPerPixel;
+    if (bits <= 1)
+        return 1;
+    if (bits <= 4)
+        return 4;
+    if (bits <= 8)
+        return 8;
+    if (bits <= 24)
+        return 24;
+    return 32;
+}
+
+ComposeWorkspace::ComposeWorkspace() = default;
+ComposeWorkspace::~ComposeWorkspace() = default;
+
+BYTE* ComposeWorkspace::Intermediate(size_t size)
+{
+    if (size > m_Capacity) {
+        m_Block.reset();
+        m_Capacity = 0;
+        m_Block.reset(new (std::nothrow) BYTE[size]);
+        if (!m_Block)
+            return nullptr;
+        m_Capacity = size;
+    }
+    return m_Block.get();
+}
+
+int32_t CMarkComposer::GetImageType(std::string_view path) const
+{
+    size_t dot = path.rfind('.');
+    std::string extension(dot == std::string_view::npos ? path : path.substr(dot + 1));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    for (const ExtensionType& entry : kExtensionTable) {
+        if (extension == entry.extension)
+            return entry.type;
+    }
+    return PICTURE_FORMAT_UNKNOWN;
+}
+
+void CMarkComposer::ComposeFile(WatermarkJob job) const
+{
+    ComposeWorkspace workspace;
+    ComposeFile(job, CPathHelper().ResolvePath("temp.bmp"), workspace);
+}
+
+ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace,
+                                               const BYTE*& bytes, size_t& size) const
+{
+    bytes = nullptr;
+    size = 0;
+    int32_t sourceType = GetImageType(job.SrcPath);
+    if (sourceType == PICTURE_FORMAT_UNKNOWN)
+        return ComposeResult::NotAPicture;
+    int32_t markType = GetImageType(job.MarkPath);
+    if (markType == PICTURE_FORMAT_UNKNOWN)
+        return ComposeResult::NotAPicture;
+
+    CPicture source(job.SrcPath.c_str(), static_cast<DWORD>(sourceType));
+    CPicture mark(job.MarkPath.c_str(), static_cast<DWORD>(markType));
+    long sw = static_cast<long>(source.GetWidth());
+    long sh = static_cast<long>(source.GetHeight());
+    long ww = static_cast<long>(mark.GetWidth());
+    long wh = static_cast<long>(mark.GetHeight());
+    // A source that did not decode gives no output rather than an empty or stale picture.
+    if (!source.IsValid() || sw <= 0 || sh <= 0 || sw > std::numeric_limits<int>::max() ||
+        sh > std::numeric_limits<int>::max())
+        return ComposeResult::SourceUnreadable;
+
+    Canvas canvas(sw, sh);
+    if (!canvas.IsValid())
+        return ComposeResult::IntermediateFailed;
+    // The canvas starts white: it shows only where the source itself is transparent.
+    PatBlt(canvas.Memory(), 0, 0, static_cast<int>(sw), static_cast<int>(sh), WHITENESS);
+    source.Draw(canvas.Memory(), 0, 0, sw, sh);
+    source.Destroy();  // not needed any more; frees its block before the capture buffer is used
+    POINT at = PlaceWatermark(job.PosType, job.PosX, job.PosY, sw, sh, ww, wh);
+    mark.Draw(canvas.Memory(), at.x, at.y, ww, wh);
+    canvas.Deselect();
+
+    int depth = DisplayCaptureDepth();
+    size_t tableBytes = depth <= 8 ? 4u << depth : 0;
+    BITMAP bitmap;
+    if (GetObjectA(canvas.Bitmap(), sizeof bitmap, &bitmap) == 0 || bitmap.bmWidth <= 0 || bitmap.bmHeight <= 0)
+        return ComposeResult::IntermediateFailed;
+    uint64_t rowBytes = ((static_cast<uint64_t>(depth) * static_cast<uint64_t>(bitmap.bmWidth) + 31) / 32) * 4;
+    uint64_t pixelBytes = rowBytes * static_cast<uint64_t>(bitmap.bmHeight);
+    uint64_t fileBytes = kFileHeaderBytes + kInfoHeaderBytes + tableBytes + pixelBytes;
+    if (fileBytes > std::numeric_limits<uint32_t>::max())
+        return ComposeResult::IntermediateFailed;  // the file header's size field cannot hold it
+
+    BYTE* buffer = workspace.Intermediate(static_cast<size_t>(fileBytes));
+    if (buffer == nullptr)
+        return ComposeResult::IntermediateFailed;
+    BYTE* pixels = buffer + kFileHeaderBytes + kInfoHeaderBytes + tableBytes;
+
+    CaptureInfo info{};
+    info.header.biSize = kInfoHeaderBytes;
+    info.header.biWidth = bitmap.bmWidth;
+    info.header.biHeight = bitmap.bmHeight;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = static_cast<WORD>(depth);
+    info.header.biCompression = BI_RGB;
+    // The buffer is reused: clear what a zero-filled buffer would have where the read-back may
+    // write nothing (the row padding).
+    size_t usedRowBytes = (static_cast<size_t>(depth) * static_cast<size_t>(bitmap.bmWidth) + 7) / 8;
+    if (usedRowBytes < rowBytes) {
+        for (LONG row = 0; row < bitmap.bmHeight; ++row)
+            std::memset(pixels + static_cast<size_t>(row) * rowBytes + usedRowBytes, 0, rowBytes - usedRowBytes);
+    }
+    if (GetDIBits(canvas.Display(), canvas.Bitmap(), 0, static_cast<UINT>(bitmap.bmHeight), pixels,
+                  reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0)
+        return ComposeResult::IntermediateFailed;
+
+    // File header, then the info header and colour table as the read-back left them.
+    WriteLE16(buffer, 0, 0x4D42);
+    WriteLE32(buffer, 2, static_cast<uint32_t>(fileBytes));
+    WriteLE16(buffer, 6, 0);
+    WriteLE16(buffer, 8, 0);
+    WriteLE32(buffer, 10, static_cast<uint32_t>(kFileHeaderBytes + kInfoHeaderBytes + tableBytes));
+    BYTE* header = buffer + kFileHeaderBytes;
+    WriteLE32(header, 0, info.header.biSize);
+    WriteLE32(header, 4, static_cast<uint32_t>(info.header.biWidth));
+    WriteLE32(header, 8, static_cast<uint32_t>(info.header.biHeight));
+    WriteLE16(header, 12, info.header.biPlanes);
+    WriteLE16(header, 14, info.header.biBitCount);
+    WriteLE32(header, 16, info.header.biCompression);
+    WriteLE32(header, 20, info.header.biSizeImage);
+    WriteLE32(header, 24, static_cast<uint32_t>(info.header.biXPelsPerMeter));
+    WriteLE32(header, 28, static_cast<uint32_t>(info.header.biYPelsPerMeter));
+    WriteLE32(header, 32, info.header.biClrUsed);
+    WriteLE32(header, 36, info.header.biClrImportant);
+    BYTE* table = header + kInfoHeaderBytes;
+    for (size_t i = 0; i < tableBytes / 4; ++i) {
+        table[4 * i] = info.colors[i].rgbBlue;
+        table[4 * i + 1] = info.colors[i].rgbGreen;
+        table[4 * i + 2] = info.colors[i].rgbRed;
+        table[4 * i + 3] = info.colors[i].rgbReserved;
+    }
+    bytes = buffer;
+    size = static_cast<size_t>(fileBytes);
+    return ComposeResult::Written;
+}
+
+ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath,
+                                         ComposeWorkspace& workspace) const
+{
+    const BYTE* bytes = nullptr;
+    size_t size = 0;
+    ComposeResult built = BuildIntermediate(job, workspace, bytes, size);
+    if (built != ComposeResult::Written)
+        return built;
+
+    int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return ComposeResult::IntermediateFailed;
+    bool written = WriteAll(fd, bytes, size);
+    if (close(fd) != 0 || !written)
+        return ComposeResult::IntermediateFailed;
+
+    CPicture result(tempBmpPath.c_str(), PICTURE_FORMAT_BMP);
+    if (!result.IsValid())
+        return ComposeResult::IntermediateFailed;
+    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath));
+}
+
+ComposeResult CMarkComposer::ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace) const
+{
+    const BYTE* bytes = nullptr;
+    size_t size = 0;
+    ComposeResult built = BuildIntermediate(job, workspace, bytes, size);
+    if (built != ComposeResult::Written)
+        return built;
+    if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        return ComposeResult::IntermediateFailed;  // beyond what a memory stream addresses
+
+    CMemStream stream(const_cast<BYTE*>(bytes), static_cast<uint32_t>(size));
+    CPicture result;
+    if (!result.Decode(&stream, PICTURE_FORMAT_BMP) || !result.IsValid())
+        return ComposeResult::IntermediateFailed;
+    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath));
+}
+
+void CMarkComposer::DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, const std::string& markPath,
+                                int posType, int posX, int posY) const
+{
+    int32_t sourceType = GetImageType(srcPath);
+    int32_t markType = GetImageType(markPath);
+    if (sourceType == PICTURE_FORMAT_UNKNOWN || markType == PICTURE_FORMAT_UNKNOWN)
+        return;
+    CPicture source(srcPath.c_str(), static_cast<DWORD>(sourceType));
+    CPicture mark(markPath.c_str(), static_cast<DWORD>(markType));
+    PreviewGeometry geometry =
+        ComputePreviewGeometry(rc, static_cast<long>(source.GetWidth()), static_cast<long>(source.GetHeight()),
+                               static_cast<long>(mark.GetWidth()), static_cast<long>(mark.GetHeight()), posType,
+                               posX, posY);
+    const RECT& s = geometry.source;
+    const RECT& m = geometry.mark;
+    source.Draw(pDC, s.left, s.top, s.right - s.left, s.bottom - s.top);
+    mark.Draw(pDC, m.left, m.top, m.right - m.left, m.bottom - m.top);
+}

@@ -1,0 +1,103 @@
+// Sibling files renamed over their targets, so a reader never sees a half-written file.
+#include "platform/AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <sys/random.h>
+#include <cstdint>
+#include <ctime>
+
+namespace {
+
+constexpr int kNameAttempts = 16;
+
+std::string RandomSuffix()
+{
+    unsigned char random[6] = {};
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        // Without the random source, the process and the clock still make clashes unlikely;
+        // O_EXCL below catches the rest.
+        uint64_t value = static_cast<uint64_t>(getpid()) * 1000003u ^ static_cast<uint64_t>(clock());
+        for (auto& byte : random) {
+            byte = static_cast<unsigned char>(value);
+            value = value * 6364136223846793005u + 1442695040888963407u;
+        }
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : random) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+    }
+    return text;
+}
+
+}  // namespace
+
+SiblingFile::SiblingFile(const std::string& path) : m_TargetPath(path)
+{
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        // Created with 0666 so the umask applies as it would to the target itself.
+        std::string candidate = folder + "." + name + ".part-" + RandomSuffix();
+        int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            m_SiblingPath = candidate;
+            return;
+        }
+        if (errno != EEXIST)
+            return;
+    }
+}
+
+SiblingFile::~SiblingFile()
+{
+    if (!m_SiblingPath.empty())
+        unlink(m_SiblingPath.c_str());
+}
+
+bool SiblingFile::Commit()
+{
+    if (m_SiblingPath.empty())
+        return false;
+    struct stat target {};
+    bool ok = true;
+    if (stat(m_TargetPath.c_str(), &target) == 0 && S_ISREG(target.st_mode))
+        ok = chmod(m_SiblingPath.c_str(), target.st_mode & 07777) == 0;
+    ok = ok && rename(m_SiblingPath.c_str(), m_TargetPath.c_str()) == 0;
+    if (!ok)
+        unlink(m_SiblingPath.c_str());
+    m_SiblingPath.clear();
+    return ok;
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
+{
+    SiblingFile sibling(path);
+    if (!sibling.IsValid())
+        return false;
+    int fd = open(sibling.Path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const char* bytes = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t written = write(fd, bytes + done, size - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            close(fd);
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    if (close(fd) != 0)
+        return false;
+    return sibling.Commit();
+}
