@@ -17,6 +17,8 @@ public:
     bool Close() override;
     // The block; a detached block becomes the caller's to free with free().
     uint8_t* GetBuffer(bool bDetachBuffer = true);
+    // Bytes allocated for the block (at least the data size).
+    uint32_t Capacity() const { return m_Capacity; }
 
     size_t Read(void* buffer, size_t size, size_t count) override;
     size_t Write(const void* buffer, size_t size, size_t count) override;

@@ -230,8 +230,10 @@ bool CPictureBMP::DibReadBitmapInfo(CStream* fh, BITMAPINFOHEADER* pdib)
 {
     if (!fh || !pdib)
         return false;
+    // The size field first: a 12-byte core header may end the file's headers, so a small
+    // core-header file must not need 40 bytes to be read.
     std::array<BYTE, kInfoHeaderBytes> raw{};
-    if (fh->Read(raw.data(), raw.size(), 1) != 1)
+    if (fh->Read(raw.data(), kCoreHeaderSize, 1) != 1)
         return false;
 
     BITMAPINFOHEADER header;
@@ -242,10 +244,9 @@ bool CPictureBMP::DibReadBitmapInfo(CStream* fh, BITMAPINFOHEADER* pdib)
         header.biHeight = ReadLE16(raw.data(), 6);
         header.biPlanes = ReadLE16(raw.data(), 8);
         header.biBitCount = ReadLE16(raw.data(), 10);
-        if (!fh->Seek(-static_cast<int32_t>(kInfoHeaderBytes - kCoreHeaderSize), 1))
-            return false;
     } else {
-        if (header.biSize < kInfoHeaderBytes)
+        if (header.biSize < kInfoHeaderBytes ||
+            fh->Read(raw.data() + kCoreHeaderSize, kInfoHeaderBytes - kCoreHeaderSize, 1) != 1)
             return false;
         header.biWidth = static_cast<LONG>(ReadLE32(raw.data(), 4));
         header.biHeight = static_cast<LONG>(ReadLE32(raw.data(), 8));
