@@ -12,10 +12,14 @@
 // Non-Win32 entries (for the window system and for tests):
 // - Surface (Surface.h): a 32-bit pixel buffer, top-down rows, readable pixel by pixel.
 // - CreateSurfaceDC(surface, origin, clip): a DC drawing into a surface the caller owns (a
-//   window's backing store). `origin` is the device position of logical (0, 0) (a child window's
-//   offset inside its top-level surface); `clip` (device pixels) limits every drawing call and is
-//   what GetClipBox answers before any clip call. Delete it with DeleteDC; the surface must
-//   outlive the DC. SelectClipRgn(dc, nullptr) restores `clip`; further clip calls stay inside it.
+//   window's backing store). `origin` is the surface pixel of the DC's device (0, 0) (a child
+//   window's offset inside its top-level surface), so device coordinates are window
+//   coordinates, as for a window DC. `clip` is in the DC's device coordinates (e.g. 0, 0, w, h
+//   of the window, less what a parent cuts off); it is further limited to the surface, limits
+//   every drawing call, and is what GetClipBox answers before any clip call. Clip regions
+//   (SelectClipRgn, ExtSelectClipRgn) are in the same device coordinates and always stay
+//   inside `clip`; SelectClipRgn(dc, nullptr) goes back to `clip`. Delete the DC with DeleteDC;
+//   the surface must outlive it and keep its size meanwhile.
 // - SetDisplayBitsPerPixel(n) / GetDisplayBitsPerPixel(): the display's depth (1, 4, 8, 16, 24
 //   or 32; default 32). GetDeviceCaps(BITSPIXEL) answers it and compatible bitmaps created
 //   afterwards store their pixels at that depth (see the palette notes below).
@@ -406,6 +410,10 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length);
 int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* size);
 BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics);
+// Loads the fontconfig aliases (SimSun and 宋体 to AR PL UMing CN) into the current fontconfig
+// configuration. Text calls do it themselves; the GTK back end calls it before gtk_init so its
+// own Pango font map sees them too. Safe to call more than once.
+void LoadFontAliases();
 
 // Makes the typed handles complete types, so that they convert to HGDIOBJ.
 #include "platform/gdi/GdiObjects.h"

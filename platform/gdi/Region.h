@@ -3,6 +3,7 @@
 
 #include "platform/Win32Types.h"
 
+#include <cstddef>
 #include <vector>
 
 class Region {
@@ -22,7 +23,7 @@ public:
     Region() = default;
     explicit Region(const RECT& rect);
 
-    static Region FromRects(const RECT* rects, size_t count);
+    static Region FromRects(const RECT* rects, std::size_t count);
 
     bool IsEmpty() const { return m_Bands.empty(); }
     bool IsRectangle() const { return m_Bands.size() == 1 && m_Bands[0].spans.size() == 1; }
