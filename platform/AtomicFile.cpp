@@ -9,6 +9,7 @@
 #include <sys/random.h>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -40,15 +41,20 @@ std::string RandomSuffix()
 SiblingFile::SiblingFile(const std::string& path) : m_TargetPath(path)
 {
     size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_Folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    // Created with 0666 so the umask applies as it would to the target itself.
+    m_Unnamed = open(m_Folder.empty() ? "." : m_Folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (m_Unnamed >= 0) {
+        m_WritePath = "/proc/self/fd/" + std::to_string(m_Unnamed);
+        return;
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        // Created with 0666 so the umask applies as it would to the target itself.
-        std::string candidate = folder + "." + name + ".part-" + RandomSuffix();
+        std::string candidate = NewSiblingName();
         int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);
             m_SiblingPath = candidate;
+            m_WritePath = candidate;
             return;
         }
         if (errno != EEXIST)
@@ -60,12 +66,36 @@ SiblingFile::~SiblingFile()
 {
     if (!m_SiblingPath.empty())
         unlink(m_SiblingPath.c_str());
+    if (m_Unnamed >= 0)
+        close(m_Unnamed);
+}
+
+std::string SiblingFile::NewSiblingName() const
+{
+    std::string name = m_TargetPath.substr(m_Folder.size());
+    return m_Folder + "." + name + ".part-" + RandomSuffix();
 }
 
 bool SiblingFile::Commit()
 {
-    if (m_SiblingPath.empty())
+    if (m_WritePath.empty())
         return false;
+    m_WritePath.clear();
+    if (m_Unnamed >= 0) {
+        // Give the unnamed file a hidden name, then move it over the target.
+        std::string procPath = "/proc/self/fd/" + std::to_string(m_Unnamed);
+        for (int attempt = 0; attempt < kNameAttempts && m_SiblingPath.empty(); ++attempt) {
+            std::string candidate = NewSiblingName();
+            if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                m_SiblingPath = candidate;
+            else if (errno != EEXIST)
+                break;
+        }
+        close(m_Unnamed);
+        m_Unnamed = -1;
+        if (m_SiblingPath.empty())
+            return false;
+    }
     struct stat target {};
     bool ok = true;
     if (stat(m_TargetPath.c_str(), &target) == 0 && S_ISREG(target.st_mode))

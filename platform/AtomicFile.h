@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <string>
 
-// A uniquely named, empty sibling of `path` in the same folder, hidden (its name starts with
-// '.') so folder listings of the batch skip it. Removed by the destructor unless committed.
+// An empty new file in the folder of `path`, to be written through Path() and then put in
+// place of `path` in one step. Where the file system allows it the file has no name until
+// Commit (so a process killed while writing leaves nothing behind); otherwise it is a hidden
+// sibling ('.' + name + ".part-" + random), which folder listings of the batch skip.
+// Removed by the destructor unless committed.
 class SiblingFile {
 public:
     explicit SiblingFile(const std::string& path);
@@ -13,15 +16,21 @@ public:
     SiblingFile(const SiblingFile&) = delete;
     SiblingFile& operator=(const SiblingFile&) = delete;
 
-    bool IsValid() const { return !m_SiblingPath.empty(); }
-    const std::string& Path() const { return m_SiblingPath; }
-    // Gives the sibling the target's permissions (0666 less the umask for a new target) and
-    // renames it over the target. On failure the sibling is removed and the target untouched.
+    bool IsValid() const { return !m_WritePath.empty(); }
+    // The path to open for writing (truncating is fine).
+    const std::string& Path() const { return m_WritePath; }
+    // Gives the new file the target's permissions (0666 less the umask for a new target) and
+    // renames it over the target. On failure the new file is removed and the target untouched.
     bool Commit();
 
 private:
+    std::string NewSiblingName() const;
+
     std::string m_TargetPath;
-    std::string m_SiblingPath;
+    std::string m_Folder;      // with a trailing '/', or empty for the current folder
+    std::string m_WritePath;
+    std::string m_SiblingPath; // the named sibling, when there is one
+    int m_Unnamed = -1;        // descriptor of the unnamed file, when there is one
 };
 
 // Writes `size` bytes to `path` so that the file is always either its old or its new content.
