@@ -128,8 +128,10 @@ public:
 
     // ---- Used by the Win32 calls ----
     bool IsAlive(HWND window) const { return window && m_Windows.count(window) != 0; }
+    // `object` handles the window's messages from its very first one.
     HWND Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style, RECT rect,
-                HWND parent, int id);
+                HWND parent, int id, CWnd* object = nullptr);
+    HBRUSH SysColorBrush(int index);
     void Destroy(HWND window);
     LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -264,6 +266,7 @@ private:
     bool m_DragFullWindows = true;
     std::unique_ptr<InstanceObject> m_Instance;
     std::vector<std::unique_ptr<MenuObject>> m_Menus;
+    std::map<int, HBRUSH> m_SysBrushes;
 };
 
 // A menu: items in order. Popup menus and system menus.

@@ -1,0 +1,1675 @@
+// The window system: window records, message dispatch, painting, input routing and timers.
+#include "platform/WindowSystem.h"
+
+#include "platform/Wnd.h"
+#include "platform/gdi/GdiObjects.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+// The one current window system: the Win32 calls are free functions and reach it here.
+WindowSystem* g_Current = nullptr;
+
+constexpr int kCaptionHeight = 19;
+constexpr int kDialogFrame = 3;
+constexpr int kThickFrame = 4;
+constexpr uint64_t kDoubleClickTime = 500;
+constexpr int kDoubleClickDistance = 2;
+
+Region RectRegion(const RECT& rect)
+{
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return Region();
+    return Region(rect);
+}
+
+RECT Offset(RECT rect, int dx, int dy)
+{
+    rect.left += dx;
+    rect.right += dx;
+    rect.top += dy;
+    rect.bottom += dy;
+    return rect;
+}
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+WindowClass ClassFromName(const std::string& name)
+{
+    auto equals = [&](const char* other) {
+        std::string lowered = name;
+        std::string expected = other;
+        for (auto& c : lowered)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        for (auto& c : expected)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return lowered == expected;
+    };
+    if (equals(WC_BUTTON)) return WindowClass::Button;
+    if (equals(WC_STATIC)) return WindowClass::Static;
+    if (equals(WC_EDIT)) return WindowClass::Edit;
+    if (equals(WC_DIALOG)) return WindowClass::Dialog;
+    if (equals(WC_WEBVIEW) || (!name.empty() && name.front() == '{')) return WindowClass::WebView;
+    return WindowClass::Generic;
+}
+
+void AppendUtf8(std::string& text, uint32_t codePoint)
+{
+    if (codePoint < 0x80) {
+        text += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        text += static_cast<char>(0xC0 | (codePoint >> 6));
+        text += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        text += static_cast<char>(0xE0 | (codePoint >> 12));
+        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (codePoint >> 18));
+        text += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+// Byte offset of the character boundary before `offset` in UTF-8 text.
+int PreviousBoundary(const std::string& text, int offset)
+{
+    if (offset <= 0) return 0;
+    --offset;
+    while (offset > 0 && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80) --offset;
+    return offset;
+}
+
+int NextBoundary(const std::string& text, int offset)
+{
+    int size = static_cast<int>(text.size());
+    if (offset >= size) return size;
+    ++offset;
+    while (offset < size && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80) ++offset;
+    return offset;
+}
+
+HRGN ToHandle(const Region& region)
+{
+    HRGN handle = CreateRectRgn(0, 0, 0, 0);
+    if (handle) handle->m_Region = region;
+    return handle;
+}
+
+}  // namespace
+
+WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
+    : m_Backend(std::move(backend)), m_UiThread(std::this_thread::get_id()),
+      m_Instance(std::make_unique<InstanceObject>())
+{
+    assert(g_Current == nullptr);
+    g_Current = this;
+    m_Backend->Attach(*this);
+}
+
+WindowSystem::~WindowSystem()
+{
+    while (!m_TopLevels.empty()) Destroy(m_TopLevels.front());
+    for (auto& [index, brush] : m_SysBrushes) {
+        brush->m_Stock = false;
+        DeleteObject(brush);
+    }
+    g_Current = nullptr;
+}
+
+WindowSystem& WindowSystem::Current()
+{
+    assert(g_Current != nullptr);
+    return *g_Current;
+}
+
+WindowSystem* WindowSystem::CurrentOrNull() { return g_Current; }
+
+HBRUSH WindowSystem::SysColorBrush(int index)
+{
+    HBRUSH& brush = m_SysBrushes[index];
+    if (!brush) {
+        brush = CreateSolidBrush(GetSysColor(index));
+        // Like the stock objects, system colour brushes ignore DeleteObject from callers.
+        if (brush) brush->m_Stock = true;
+    }
+    return brush;
+}
+
+// ---- Window records ------------------------------------------------------------------------
+
+std::vector<HWND>& WindowSystem::SiblingList(HWND window)
+{
+    return window->m_Parent ? window->m_Parent->m_Children : m_TopLevels;
+}
+
+HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style,
+                          RECT rect, HWND parent, int id, CWnd* object)
+{
+    if (parent && !IsAlive(parent)) return nullptr;
+    auto* window = new Window;
+    window->m_Class = ClassFromName(className);
+    window->m_ClassName = className;
+    window->m_Style = style & ~WS_VISIBLE;
+    window->m_ExStyle = exStyle;
+    window->m_Text = text;
+    window->m_Id = id;
+    window->m_Rect = rect;
+    window->m_Object = object;
+    if (object) object->m_hWnd = window;
+    if (style & WS_CHILD) {
+        window->m_Parent = parent;
+        // New controls go to the bottom of the z-order, so the first control stays on top.
+        parent->m_Children.push_back(window);
+    } else {
+        window->m_Owner = parent ? TopLevelOf(parent) : nullptr;
+        window->m_Surface = std::make_unique<Surface>(std::max(0, Width(rect)), std::max(0, Height(rect)), 0);
+        m_TopLevels.insert(m_TopLevels.begin(), window);
+    }
+    m_Windows.insert(window);
+    if (!window->m_Parent) m_Backend->TopLevelCreated(window, *window->m_Surface);
+    RecomputeClient(window);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+    return window;
+}
+
+void WindowSystem::Destroy(HWND window)
+{
+    if (!IsAlive(window) || window->m_Destroying) return;
+    window->m_Destroying = true;
+    if (m_Move.active && m_Move.window == window) EndMoveLoop(false);
+    // Owned top-level windows go first, as on Windows.
+    for (HWND other : std::vector<HWND>(m_TopLevels))
+        if (other->m_Owner == window) Destroy(other);
+    Send(window, WM_DESTROY, 0, 0);
+    for (HWND child : std::vector<HWND>(window->m_Children)) Destroy(child);
+    Send(window, WM_NCDESTROY, 0, 0);
+    if (window->m_Object) window->m_Object->DetachAfterDestroy();
+
+    std::erase_if(m_Timers, [&](const Timer& t) { return t.window == window; });
+    {
+        std::lock_guard lock(m_PostMutex);
+        std::erase_if(m_Posted, [&](const PostedMessage& m) { return m.window == window; });
+    }
+    if (m_Capture == window) SetCaptureWindow(nullptr);
+    if (m_Focus == window) m_Focus = nullptr;
+    if (m_Active == window) m_Active = nullptr;
+    m_LeaveTracking.erase(window);
+    if (m_LastClick.window == window) m_LastClick = {};
+
+    auto& siblings = SiblingList(window);
+    std::erase(siblings, window);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView)
+        m_Backend->NativeChildDestroyed(window);
+    if (!window->m_Parent) {
+        m_Backend->TopLevelDestroyed(window);
+        if (!m_TopLevels.empty() && !m_Active) ActivateTopLevel(m_TopLevels.front());
+    } else if (IsWindowVisible(window)) {
+        Region area = RectRegion(window->m_Rect);
+        Invalidate(window->m_Parent, &area, true, true);
+    }
+    if (window->m_Shape) DeleteObject(window->m_Shape);
+    if (window->m_SystemMenu) {
+        std::erase_if(m_Menus, [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
+    }
+    m_Windows.erase(window);
+    delete window;
+}
+
+HWND WindowSystem::TopLevelOf(HWND window) const
+{
+    while (window && window->m_Parent) window = window->m_Parent;
+    return window;
+}
+
+void WindowSystem::RecomputeClient(HWND window)
+{
+    RECT proposed = {0, 0, Width(window->m_Rect), Height(window->m_Rect)};
+    RECT computed = proposed;
+    Send(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&computed));
+    if (computed.right < computed.left) computed.right = computed.left;
+    if (computed.bottom < computed.top) computed.bottom = computed.top;
+    window->m_ClientInset = computed;
+}
+
+RECT WindowSystem::WindowRectOnScreen(HWND window) const
+{
+    if (!window->m_Parent) return window->m_Rect;
+    RECT parentClient = ClientRectOnScreen(window->m_Parent);
+    return Offset(window->m_Rect, parentClient.left, parentClient.top);
+}
+
+RECT WindowSystem::ClientRectOnScreen(HWND window) const
+{
+    RECT outer = WindowRectOnScreen(window);
+    return Offset(window->m_ClientInset, outer.left, outer.top);
+}
+
+POINT WindowSystem::SurfaceOrigin(HWND window) const
+{
+    HWND top = TopLevelOf(window);
+    RECT client = ClientRectOnScreen(window);
+    return {client.left - top->m_Rect.left, client.top - top->m_Rect.top};
+}
+
+std::vector<HWND> WindowSystem::TopLevelWindows() const { return m_TopLevels; }
+
+const Surface* WindowSystem::TopLevelSurface(HWND window) const
+{
+    if (!IsAlive(window) || window->m_Parent) return nullptr;
+    return window->m_Surface.get();
+}
+
+uint32_t WindowSystem::ScreenPixel(int x, int y, uint32_t desktop) const
+{
+    for (HWND top : m_TopLevels) {
+        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE)) continue;
+        int wx = x - top->m_Rect.left;
+        int wy = y - top->m_Rect.top;
+        if (!top->m_Surface->Contains(wx, wy)) continue;
+        if (top->m_Shape && !top->m_Shape->m_Region.Contains(wx, wy)) continue;
+        return top->m_Surface->Pixel(wx, wy);
+    }
+    return desktop;
+}
+
+// ---- Messages ------------------------------------------------------------------------------
+
+LRESULT WindowSystem::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsAlive(window)) return 0;
+    if (!IsUiThread()) {
+        LRESULT result = 0;
+        InvokeOnUiThread([&] { result = Send(window, message, wParam, lParam); });
+        return result;
+    }
+    return Dispatch(window, message, wParam, lParam);
+}
+
+LRESULT WindowSystem::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The dispatcher is the one place that stops exceptions: a failing handler loses its
+    // message, never the program.
+    try {
+        if (window->m_Object) return window->m_Object->WindowProc(message, wParam, lParam);
+        return ClassProc(window, message, wParam, lParam);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "window message 0x%04x failed: %s\n", message, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "window message 0x%04x failed\n", message);
+    }
+    return 0;
+}
+
+bool WindowSystem::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    {
+        std::lock_guard lock(m_PostMutex);
+        m_Posted.push_back({window, message, wParam, lParam});
+    }
+    if (!IsUiThread()) m_Backend->Wake();
+    return true;
+}
+
+void WindowSystem::InvokeOnUiThread(const std::function<void()>& call)
+{
+    if (IsUiThread()) {
+        call();
+        return;
+    }
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    {
+        std::lock_guard lock(m_PostMutex);
+        m_CrossThreadCalls.push_back([&] {
+            call();
+            std::lock_guard doneLock(doneMutex);
+            done = true;
+            doneSignal.notify_all();
+        });
+    }
+    m_Backend->Wake();
+    std::unique_lock lock(doneMutex);
+    doneSignal.wait(lock, [&] { return done; });
+}
+
+bool WindowSystem::RunCrossThreadCalls()
+{
+    std::function<void()> call;
+    {
+        std::lock_guard lock(m_PostMutex);
+        if (m_CrossThreadCalls.empty()) return false;
+        call = std::move(m_CrossThreadCalls.front());
+        m_CrossThreadCalls.pop_front();
+    }
+    call();
+    return true;
+}
+
+bool WindowSystem::HasPendingWork()
+{
+    {
+        std::lock_guard lock(m_PostMutex);
+        if (!m_CrossThreadCalls.empty() || !m_Posted.empty()) return true;
+    }
+    if (NextTimerDue() <= m_Backend->Now()) return true;
+    for (HWND top : m_TopLevels)
+        if (FindPaintTarget(top)) return true;
+    return false;
+}
+
+bool WindowSystem::PumpOne(bool wait)
+{
+    if (RunCrossThreadCalls()) return true;
+    PostedMessage posted{};
+    bool havePosted = false;
+    {
+        std::lock_guard lock(m_PostMutex);
+        if (!m_Posted.empty()) {
+            posted = m_Posted.front();
+            m_Posted.pop_front();
+            havePosted = true;
+        }
+    }
+    if (havePosted) {
+        Send(posted.window, posted.message, posted.wParam, posted.lParam);
+        return true;
+    }
+    if (FireDueTimer()) return true;
+    for (HWND top : std::vector<HWND>(m_TopLevels)) {
+        if (HWND target = FindPaintTarget(top)) {
+            Send(target, WM_PAINT, 0, 0);
+            // A WM_PAINT handler that draws nothing and validates nothing must not loop.
+            if (IsAlive(target) && !target->m_Update.IsEmpty()) {
+                target->m_Update = Region();
+                target->m_EraseNeeded = false;
+            }
+            return true;
+        }
+    }
+    if (!wait) return false;
+    return m_Backend->WaitForEvents(NextTimerDue()) != WaitResult::Stalled;
+}
+
+void WindowSystem::RunUntilIdle()
+{
+    while (PumpOne(false)) {
+    }
+}
+
+bool WindowSystem::RunModalLoop(const std::function<bool()>& done)
+{
+    while (!done()) {
+        if (!PumpOne(true)) return false;
+    }
+    return true;
+}
+
+// ---- Timers --------------------------------------------------------------------------------
+
+UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
+{
+    if (!IsAlive(window)) return 0;
+    UINT interval = std::max(elapse, USER_TIMER_MINIMUM);
+    uint64_t due = m_Backend->Now() + interval;
+    for (auto& timer : m_Timers) {
+        if (timer.window == window && timer.id == id) {
+            timer.interval = interval;
+            timer.due = due;
+            timer.order = ++m_TimerOrder;
+            m_Backend->Wake();
+            return id;
+        }
+    }
+    m_Timers.push_back({window, id, interval, due, ++m_TimerOrder});
+    m_Backend->Wake();
+    return id;
+}
+
+bool WindowSystem::KillTimerFor(HWND window, UINT_PTR id)
+{
+    auto count = std::erase_if(m_Timers, [&](const Timer& t) { return t.window == window && t.id == id; });
+    return count != 0;
+}
+
+uint64_t WindowSystem::NextTimerDue() const
+{
+    uint64_t next = UINT64_MAX;
+    for (const auto& timer : m_Timers) next = std::min(next, timer.due);
+    return next;
+}
+
+bool WindowSystem::FireDueTimer()
+{
+    uint64_t now = m_Backend->Now();
+    Timer* chosen = nullptr;
+    for (auto& timer : m_Timers) {
+        if (timer.due > now) continue;
+        if (!chosen || timer.due < chosen->due || (timer.due == chosen->due && timer.order < chosen->order))
+            chosen = &timer;
+    }
+    if (!chosen) return false;
+    HWND window = chosen->window;
+    UINT_PTR id = chosen->id;
+    // The next tick counts from this one's due time; a late tick does not cause a burst.
+    chosen->due = chosen->due + chosen->interval;
+    if (chosen->due <= now) chosen->due = now + chosen->interval;
+    Send(window, WM_TIMER, id, 0);
+    return true;
+}
+
+// ---- Painting ------------------------------------------------------------------------------
+
+HWND WindowSystem::FindPaintTarget(HWND window) const
+{
+    if (!(window->m_Style & WS_VISIBLE)) return nullptr;
+    if (!window->m_Parent && (window->m_Style & WS_MINIMIZE)) return nullptr;
+    if (!window->m_Update.IsEmpty()) return window;
+    for (auto it = window->m_Children.rbegin(); it != window->m_Children.rend(); ++it)
+        if (HWND found = FindPaintTarget(*it)) return found;
+    return nullptr;
+}
+
+void WindowSystem::Invalidate(HWND window, const Region* clientRegion, bool erase, bool children)
+{
+    if (!IsAlive(window) || !IsWindowVisible(window)) return;
+    RECT client = {0, 0, Width(window->m_ClientInset), Height(window->m_ClientInset)};
+    Region area = RectRegion(client);
+    if (clientRegion) area = Region::Combine(area, *clientRegion, Region::Operation::And);
+    if (area.IsEmpty()) return;
+    window->m_Update = Region::Combine(window->m_Update, area, Region::Operation::Or);
+    if (erase) window->m_EraseNeeded = true;
+    m_Backend->Wake();
+    if (!children || (window->m_Style & WS_CLIPCHILDREN)) return;
+    for (HWND child : window->m_Children) {
+        if (!(child->m_Style & WS_VISIBLE)) continue;
+        Region childArea = area;
+        childArea.Offset(-child->m_Rect.left - child->m_ClientInset.left, -child->m_Rect.top - child->m_ClientInset.top);
+        Invalidate(child, &childArea, erase, true);
+    }
+}
+
+Region WindowSystem::VisibleClientRegion(HWND window) const
+{
+    POINT origin = SurfaceOrigin(window);
+    RECT client = {origin.x, origin.y, origin.x + Width(window->m_ClientInset),
+                   origin.y + Height(window->m_ClientInset)};
+    Region visible = RectRegion(client);
+    if (window->m_Style & WS_CLIPCHILDREN) {
+        for (HWND child : window->m_Children) {
+            if (!(child->m_Style & WS_VISIBLE)) continue;
+            visible = Region::Combine(visible, RectRegion(Offset(child->m_Rect, origin.x, origin.y)),
+                                      Region::Operation::Diff);
+        }
+    }
+    for (HWND node = window; node->m_Parent; node = node->m_Parent) {
+        HWND parent = node->m_Parent;
+        POINT parentOrigin = SurfaceOrigin(parent);
+        RECT parentClient = {parentOrigin.x, parentOrigin.y, parentOrigin.x + Width(parent->m_ClientInset),
+                             parentOrigin.y + Height(parent->m_ClientInset)};
+        visible = Region::Combine(visible, RectRegion(parentClient), Region::Operation::And);
+        if (node->m_Style & WS_CLIPSIBLINGS) {
+            for (HWND sibling : parent->m_Children) {
+                if (sibling == node) break;  // only siblings above
+                if (!(sibling->m_Style & WS_VISIBLE)) continue;
+                visible = Region::Combine(visible, RectRegion(Offset(sibling->m_Rect, parentOrigin.x, parentOrigin.y)),
+                                          Region::Operation::Diff);
+            }
+        }
+    }
+    return visible;
+}
+
+HDC WindowSystem::MakeDC(HWND window, const Region& clip)
+{
+    HWND top = TopLevelOf(window);
+    RECT bounds = clip.IsEmpty() ? RECT{0, 0, 0, 0} : clip.Bounds();
+    HDC dc = CreateSurfaceDC(*top->m_Surface, SurfaceOrigin(window), bounds);
+    if (!dc) return nullptr;
+    if (!clip.IsRectangle() && !clip.IsEmpty()) {
+        HRGN region = ToHandle(clip);
+        SelectClipRgn(dc, region);
+        DeleteObject(region);
+    }
+    HFONT font = window->m_Font ? window->m_Font : reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (font) SelectObject(dc, font);
+    m_Dcs[dc] = {top, bounds};
+    return dc;
+}
+
+HDC WindowSystem::BeginPaintFor(HWND window, PAINTSTRUCT* paint)
+{
+    if (!IsAlive(window)) return nullptr;
+    Region update = window->m_Update;
+    window->m_Update = Region();
+    bool erase = window->m_EraseNeeded;
+    window->m_EraseNeeded = false;
+    POINT origin = SurfaceOrigin(window);
+    Region surfaceUpdate = update;
+    surfaceUpdate.Offset(origin.x, origin.y);
+    Region clip = Region::Combine(surfaceUpdate, VisibleClientRegion(window), Region::Operation::And);
+    HDC dc = MakeDC(window, clip);
+    if (paint) {
+        paint->hdc = dc;
+        paint->rcPaint = update.IsEmpty() ? RECT{0, 0, 0, 0} : update.Bounds();
+        paint->fErase = FALSE;
+    }
+    if (erase && dc) {
+        LRESULT erased = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        if (paint) paint->fErase = erased ? FALSE : TRUE;
+    }
+    return dc;
+}
+
+void WindowSystem::EndPaintFor(HWND, const PAINTSTRUCT* paint)
+{
+    if (paint && paint->hdc) ReleaseClientDC(paint->hdc);
+}
+
+HDC WindowSystem::ClientDC(HWND window)
+{
+    if (!IsAlive(window)) return nullptr;
+    return MakeDC(window, VisibleClientRegion(window));
+}
+
+void WindowSystem::ReleaseClientDC(HDC dc)
+{
+    auto found = m_Dcs.find(dc);
+    if (found == m_Dcs.end()) return;
+    DcRecord record = found->second;
+    m_Dcs.erase(found);
+    DeleteDC(dc);
+    if (IsAlive(record.topLevel) && Width(record.bounds) > 0 && Height(record.bounds) > 0)
+        m_Backend->SurfaceUpdated(record.topLevel, record.bounds);
+}
+
+void WindowSystem::PaintNonClient(HWND window)
+{
+    RECT inset = window->m_ClientInset;
+    RECT whole = {0, 0, Width(window->m_Rect), Height(window->m_Rect)};
+    if (inset == whole || !(window->m_Style & WS_VISIBLE)) return;
+    HWND top = TopLevelOf(window);
+    RECT outer = WindowRectOnScreen(window);
+    POINT origin = {outer.left - top->m_Rect.left, outer.top - top->m_Rect.top};
+    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, Offset(whole, origin.x, origin.y));
+    if (!dc) return;
+    ExcludeClipRect(dc, inset.left, inset.top, inset.right, inset.bottom);
+    FillRect(dc, &whole, GetSysColorBrush(COLOR_BTNFACE));
+    HBRUSH frame = CreateSolidBrush(0x404040);
+    FrameRect(dc, &whole, frame);
+    DeleteObject(frame);
+    if ((window->m_Style & WS_CAPTION) == WS_CAPTION) {
+        RECT caption = {inset.left, inset.top - kCaptionHeight, inset.right, inset.top};
+        HBRUSH band = CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION));
+        FillRect(dc, &caption, band);
+        DeleteObject(band);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, 0xFFFFFF);
+        RECT textRect = caption;
+        textRect.left += 4;
+        DrawTextA(dc, window->m_Text.c_str(), -1, &textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    DeleteDC(dc);
+    m_Backend->SurfaceUpdated(top, Offset(whole, origin.x, origin.y));
+}
+
+// ---- Geometry and state --------------------------------------------------------------------
+
+void WindowSystem::SendSizeMessages(HWND window, bool moved, bool sized)
+{
+    if (moved) {
+        RECT client = window->m_ClientInset;
+        Send(window, WM_MOVE, 0, MAKELPARAM(window->m_Rect.left + client.left, window->m_Rect.top + client.top));
+    }
+    if (sized) {
+        WPARAM kind = (window->m_Style & WS_MINIMIZE)   ? SIZE_MINIMIZED
+                      : (window->m_Style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                                                        : SIZE_RESTORED;
+        Send(window, WM_SIZE, kind, MAKELPARAM(Width(window->m_ClientInset), Height(window->m_ClientInset)));
+    }
+}
+
+void WindowSystem::SetPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags)
+{
+    if (!IsAlive(window)) return;
+    RECT old = window->m_Rect;
+    RECT next = old;
+    if (!(flags & SWP_NOMOVE)) next = Offset(next, x - old.left, y - old.top);
+    if (!(flags & SWP_NOSIZE)) {
+        next.right = next.left + std::max(0, cx);
+        next.bottom = next.top + std::max(0, cy);
+    }
+    bool moved = next.left != old.left || next.top != old.top;
+    bool sized = Width(next) != Width(old) || Height(next) != Height(old);
+    bool visibleBefore = IsWindowVisible(window);
+    if (window->m_Parent && visibleBefore && (moved || sized)) {
+        Region oldArea = RectRegion(old);
+        Invalidate(window->m_Parent, &oldArea, true, true);
+    }
+    window->m_Rect = next;
+    if (sized || (flags & SWP_FRAMECHANGED)) RecomputeClient(window);
+    if (!window->m_Parent && sized) window->m_Surface->Resize(Width(next), Height(next), 0);
+    if (flags & SWP_SHOWWINDOW) window->m_Style |= WS_VISIBLE;
+    if (flags & SWP_HIDEWINDOW) window->m_Style &= ~WS_VISIBLE;
+    if (!window->m_Parent && (moved || sized || (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))))
+        TopLevelNotice(window, (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) ? TopLevelChange::Visibility
+                                                                           : TopLevelChange::Geometry);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+    SendSizeMessages(window, moved, sized);
+    if (!IsAlive(window)) return;
+    if (IsWindowVisible(window) && !(flags & SWP_NOREDRAW) &&
+        (sized || (flags & (SWP_SHOWWINDOW | SWP_FRAMECHANGED)) || (moved && window->m_Parent))) {
+        PaintNonClient(window);
+        Invalidate(window, nullptr, true, true);
+    }
+}
+
+void WindowSystem::TopLevelNotice(HWND window, TopLevelChange change)
+{
+    if (IsAlive(window) && !window->m_Parent) m_Backend->TopLevelChanged(window, change);
+}
+
+void WindowSystem::Show(HWND window, int command)
+{
+    if (!IsAlive(window)) return;
+    bool wasVisible = (window->m_Style & WS_VISIBLE) != 0;
+    switch (command) {
+    case SW_HIDE:
+        if (!wasVisible) return;
+        Send(window, WM_SHOWWINDOW, FALSE, 0);
+        window->m_Style &= ~WS_VISIBLE;
+        if (window->m_Parent) {
+            Region area = RectRegion(window->m_Rect);
+            Invalidate(window->m_Parent, &area, true, true);
+        }
+        TopLevelNotice(window, TopLevelChange::Visibility);
+        if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+        if (m_Capture == window) SetCaptureWindow(nullptr);
+        return;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+        if (window->m_Parent || (window->m_Style & WS_MINIMIZE)) break;
+        if (!(window->m_Style & WS_MAXIMIZE)) window->m_RestoreRect = window->m_Rect;
+        window->m_Style |= WS_MINIMIZE | WS_VISIBLE;
+        TopLevelNotice(window, TopLevelChange::State);
+        SendSizeMessages(window, false, true);
+        return;
+    case SW_MAXIMIZE: {
+        if (window->m_Parent) break;
+        if (!(window->m_Style & (WS_MAXIMIZE | WS_MINIMIZE))) window->m_RestoreRect = window->m_Rect;
+        window->m_Style &= ~WS_MINIMIZE;
+        window->m_Style |= WS_MAXIMIZE | WS_VISIBLE;
+        MINMAXINFO info;
+        RECT work = m_Backend->WorkArea();
+        info.ptMaxSize = {Width(work), Height(work)};
+        info.ptMaxPosition = {work.left, work.top};
+        Send(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+        TopLevelNotice(window, TopLevelChange::State);
+        SetPos(window, nullptr, info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxSize.x, info.ptMaxSize.y,
+               SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+        return;
+    }
+    case SW_RESTORE:
+        if (window->m_Style & WS_MINIMIZE) {
+            window->m_Style &= ~WS_MINIMIZE;
+            window->m_Style |= WS_VISIBLE;
+            TopLevelNotice(window, TopLevelChange::State);
+            SendSizeMessages(window, false, true);
+            Invalidate(window, nullptr, true, true);
+            PaintNonClient(window);
+            return;
+        }
+        if (window->m_Style & WS_MAXIMIZE) {
+            window->m_Style &= ~WS_MAXIMIZE;
+            RECT back = window->m_RestoreRect;
+            TopLevelNotice(window, TopLevelChange::State);
+            SetPos(window, nullptr, back.left, back.top, Width(back), Height(back), SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    if (wasVisible) return;
+    window->m_Style |= WS_VISIBLE;
+    Send(window, WM_SHOWWINDOW, TRUE, 0);
+    TopLevelNotice(window, TopLevelChange::Visibility);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+    if (!window->m_Parent && command != SW_SHOWNOACTIVATE) ActivateTopLevel(window);
+    PaintNonClient(window);
+    Invalidate(window, nullptr, true, true);
+}
+
+void WindowSystem::ActivateTopLevel(HWND window)
+{
+    if (!IsAlive(window) || window->m_Parent || m_Active == window) return;
+    HWND previous = m_Active;
+    m_Active = window;
+    std::erase(m_TopLevels, window);
+    m_TopLevels.insert(m_TopLevels.begin(), window);
+    if (IsAlive(previous)) Send(previous, WM_NCACTIVATE, FALSE, 0);
+    Send(window, WM_NCACTIVATE, TRUE, 0);
+    Send(window, WM_ACTIVATE, 1, reinterpret_cast<LPARAM>(previous));
+}
+
+void WindowSystem::Enable(HWND window, bool enable)
+{
+    if (!IsAlive(window)) return;
+    bool enabled = !(window->m_Style & WS_DISABLED);
+    if (enabled == enable) return;
+    if (enable)
+        window->m_Style &= ~WS_DISABLED;
+    else
+        window->m_Style |= WS_DISABLED;
+    if (!enable && m_Capture == window) SetCaptureWindow(nullptr);
+    Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    TopLevelNotice(window, TopLevelChange::Enabled);
+    if (window->m_Class == WindowClass::Edit) NotifyNative(window);
+}
+
+void WindowSystem::SetText(HWND window, const std::string& text)
+{
+    if (!IsAlive(window)) return;
+    window->m_Text = text;
+    TopLevelNotice(window, TopLevelChange::Title);
+}
+
+void WindowSystem::SetStyle(HWND window, DWORD style)
+{
+    if (!IsAlive(window)) return;
+    bool visible = (style & WS_VISIBLE) != 0;
+    bool wasVisible = (window->m_Style & WS_VISIBLE) != 0;
+    window->m_Style = style;
+    if (visible != wasVisible) TopLevelNotice(window, TopLevelChange::Visibility);
+}
+
+void WindowSystem::SetShape(HWND window, HRGN region, bool redraw)
+{
+    if (!IsAlive(window)) {
+        if (region) DeleteObject(region);
+        return;
+    }
+    if (window->m_Shape && window->m_Shape != region) DeleteObject(window->m_Shape);
+    window->m_Shape = region;
+    TopLevelNotice(window, TopLevelChange::Shape);
+    if (redraw) Invalidate(window, nullptr, true, true);
+}
+
+void WindowSystem::NotifyNative(HWND window)
+{
+    m_Backend->NativeChildChanged(window, window->m_Class == WindowClass::Edit ? NativeChildKind::Edit
+                                                                              : NativeChildKind::WebView);
+}
+
+HMENU WindowSystem::SystemMenu(HWND window, bool revert)
+{
+    if (!IsAlive(window)) return nullptr;
+    if (revert || !window->m_SystemMenu) {
+        if (window->m_SystemMenu)
+            std::erase_if(m_Menus, [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
+        auto menu = std::make_unique<MenuObject>();
+        menu->items = {{SC_RESTORE, "还原(&R)", 0}, {SC_MOVE, "移动(&M)", 0},      {SC_SIZE, "大小(&S)", 0},
+                       {SC_MINIMIZE, "最小化(&N)", 0}, {SC_MAXIMIZE, "最大化(&X)", 0}, {0, "", MF_SEPARATOR},
+                       {SC_CLOSE, "关闭(&C)", 0}};
+        window->m_SystemMenu = menu.get();
+        m_Menus.push_back(std::move(menu));
+        if (revert) return nullptr;
+    }
+    return window->m_SystemMenu;
+}
+
+// ---- Input ---------------------------------------------------------------------------------
+
+bool WindowSystem::IsKeyDown(int virtualKey) const
+{
+    if (virtualKey == VK_LBUTTON) return m_LeftDown;
+    if (virtualKey == VK_RBUTTON) return m_RightDown;
+    if (virtualKey == VK_SHIFT) return (m_Modifiers & MK_SHIFT) || m_KeysDown.count(VK_SHIFT);
+    if (virtualKey == VK_CONTROL) return (m_Modifiers & MK_CONTROL) || m_KeysDown.count(VK_CONTROL);
+    return m_KeysDown.count(virtualKey) != 0;
+}
+
+UINT WindowSystem::MouseKeyFlags() const
+{
+    UINT flags = 0;
+    if (m_LeftDown) flags |= MK_LBUTTON;
+    if (m_RightDown) flags |= MK_RBUTTON;
+    if (IsKeyDown(VK_SHIFT)) flags |= MK_SHIFT;
+    if (IsKeyDown(VK_CONTROL)) flags |= MK_CONTROL;
+    return flags;
+}
+
+HWND WindowSystem::SetCaptureWindow(HWND window)
+{
+    HWND previous = m_Capture;
+    if (window && !IsAlive(window)) return previous;
+    m_Capture = window;
+    if (previous != window) {
+        if (IsAlive(previous)) Send(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+        m_Backend->CaptureChanged(window);
+    }
+    return previous;
+}
+
+HWND WindowSystem::SetFocusWindow(HWND window)
+{
+    HWND previous = m_Focus;
+    if (window && !IsAlive(window)) return previous;
+    if (previous == window) return previous;
+    m_Focus = window;
+    if (IsAlive(previous)) Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    if (IsAlive(window)) {
+        Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+        if (window->m_Class == WindowClass::Edit) NotifyNative(window);
+    }
+    return previous;
+}
+
+bool WindowSystem::TrackLeave(HWND window, bool cancel)
+{
+    if (!IsAlive(window)) return false;
+    if (cancel) {
+        m_LeaveTracking.erase(window);
+        return true;
+    }
+    // A window the cursor is not over gets its leave notice at once.
+    if (HitWindow(m_Cursor) != window) {
+        Post(window, WM_MOUSELEAVE, 0, 0);
+        return true;
+    }
+    m_LeaveTracking.insert(window);
+    return true;
+}
+
+HCURSOR WindowSystem::StockCursor(uintptr_t id)
+{
+    auto& slot = m_Cursors[id];
+    if (!slot) {
+        slot = std::make_unique<CursorObject>();
+        slot->shape = id == IDC_HAND ? CursorShape::Hand
+                      : id == IDC_IBEAM ? CursorShape::IBeam
+                      : id == IDC_WAIT  ? CursorShape::Wait
+                                        : CursorShape::Arrow;
+    }
+    return slot.get();
+}
+
+HCURSOR WindowSystem::SetCursorHandle(HCURSOR cursor)
+{
+    HCURSOR previous = m_CursorHandle;
+    m_CursorHandle = cursor;
+    if (cursor != previous) m_Backend->SetCursorShape(cursor ? cursor->shape : CursorShape::Arrow);
+    return previous;
+}
+
+HWND WindowSystem::HitWindow(POINT screenPoint) const
+{
+    for (HWND top : m_TopLevels) {
+        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE)) continue;
+        RECT rect = top->m_Rect;
+        if (!PtInRect(&rect, screenPoint)) continue;
+        if (top->m_Shape && !top->m_Shape->m_Region.Contains(screenPoint.x - rect.left, screenPoint.y - rect.top))
+            continue;
+        HWND hit = top;
+        for (bool descended = true; descended;) {
+            descended = false;
+            RECT client = ClientRectOnScreen(hit);
+            if (!PtInRect(&client, screenPoint)) break;
+            POINT local = {screenPoint.x - client.left, screenPoint.y - client.top};
+            for (HWND child : hit->m_Children) {
+                if (!(child->m_Style & WS_VISIBLE) || (child->m_Style & WS_DISABLED)) continue;
+                if (PtInRect(&child->m_Rect, local)) {
+                    hit = child;
+                    descended = true;
+                    break;
+                }
+            }
+        }
+        return hit;
+    }
+    return nullptr;
+}
+
+void WindowSystem::MouseMove(POINT screenPoint, UINT modifiers)
+{
+    m_Cursor = screenPoint;
+    m_Modifiers = modifiers;
+    if (m_Move.active) {
+        if (m_DragFullWindows) {
+            RECT start = m_Move.startRect;
+            SetPos(m_Move.window, nullptr, start.left + screenPoint.x - m_Move.startCursor.x,
+                   start.top + screenPoint.y - m_Move.startCursor.y, 0, 0, SWP_NOSIZE);
+        }
+        return;
+    }
+    RouteMouse(WM_MOUSEMOVE, screenPoint);
+}
+
+void WindowSystem::MouseButtonEvent(MouseButton button, bool down, POINT screenPoint, UINT modifiers)
+{
+    m_Cursor = screenPoint;
+    m_Modifiers = modifiers;
+    (button == MouseButton::Left ? m_LeftDown : m_RightDown) = down;
+    if (m_Move.active) {
+        if (!down && button == MouseButton::Left) EndMoveLoop(true);
+        return;
+    }
+    UINT message;
+    if (!down) {
+        message = button == MouseButton::Left ? WM_LBUTTONUP : WM_RBUTTONUP;
+    } else {
+        message = button == MouseButton::Left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+        HWND target = m_Capture ? m_Capture : HitWindow(screenPoint);
+        uint64_t now = m_Backend->Now();
+        bool isDouble = m_LastClick.armed && m_LastClick.window == target && m_LastClick.button == button &&
+                        now - m_LastClick.time <= kDoubleClickTime &&
+                        std::abs(screenPoint.x - m_LastClick.point.x) <= kDoubleClickDistance &&
+                        std::abs(screenPoint.y - m_LastClick.point.y) <= kDoubleClickDistance;
+        if (isDouble) {
+            message = button == MouseButton::Left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
+            m_LastClick = {};
+        } else {
+            m_LastClick = {target, button, now, screenPoint, true};
+        }
+    }
+    RouteMouse(message, screenPoint);
+}
+
+void WindowSystem::RouteMouse(UINT clientMessage, POINT screenPoint)
+{
+    HWND target = nullptr;
+    int hit = HTCLIENT;
+    if (m_Capture) {
+        target = m_Capture;
+    } else {
+        target = HitWindow(screenPoint);
+        if (target && (TopLevelOf(target)->m_Style & WS_DISABLED)) target = nullptr;  // modal owner
+        while (target) {
+            hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screenPoint.x, screenPoint.y)));
+            if (hit != HTTRANSPARENT || !IsAlive(target) || !target->m_Parent) break;
+            target = target->m_Parent;  // the mouse goes through to the window underneath
+        }
+        if (hit == HTTRANSPARENT) hit = HTCLIENT;
+    }
+    for (HWND tracked : std::vector<HWND>(m_LeaveTracking.begin(), m_LeaveTracking.end())) {
+        if (tracked != target || hit != HTCLIENT) {
+            m_LeaveTracking.erase(tracked);
+            Post(tracked, WM_MOUSELEAVE, 0, 0);
+        }
+    }
+    if (!IsAlive(target)) return;
+    if (!m_Capture)
+        Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(hit, clientMessage));
+    if (!IsAlive(target)) return;
+    bool isDown = clientMessage == WM_LBUTTONDOWN || clientMessage == WM_RBUTTONDOWN ||
+                  clientMessage == WM_LBUTTONDBLCLK || clientMessage == WM_RBUTTONDBLCLK;
+    if (isDown) ActivateTopLevel(TopLevelOf(target));
+    if (!IsAlive(target)) return;
+    if (hit == HTCLIENT) {
+        RECT client = ClientRectOnScreen(target);
+        Send(target, clientMessage, MouseKeyFlags(),
+             MAKELPARAM(screenPoint.x - client.left, screenPoint.y - client.top));
+    } else if (clientMessage == WM_MOUSEMOVE || clientMessage == WM_LBUTTONDOWN || clientMessage == WM_LBUTTONUP ||
+               clientMessage == WM_LBUTTONDBLCLK) {
+        Send(target, clientMessage - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit),
+             MAKELPARAM(screenPoint.x, screenPoint.y));
+    }
+}
+
+void WindowSystem::RunMoveLoop(HWND window)
+{
+    window = TopLevelOf(window);
+    if (!IsAlive(window) || m_Move.active) return;
+    Send(window, WM_ENTERSIZEMOVE, 0, 0);
+    if (!m_LeftDown) {
+        Send(window, WM_EXITSIZEMOVE, 0, 0);
+        return;
+    }
+    if (m_Backend->BeginMoveDrag(window, m_Cursor)) {
+        Send(window, WM_EXITSIZEMOVE, 0, 0);
+        return;
+    }
+    m_Move = {true, window, m_Cursor, window->m_Rect};
+    while (m_Move.active) {
+        if (!PumpOne(true)) {
+            EndMoveLoop(true);
+            break;
+        }
+    }
+    if (IsAlive(window)) Send(window, WM_EXITSIZEMOVE, 0, 0);
+}
+
+void WindowSystem::EndMoveLoop(bool applyFinal)
+{
+    if (!m_Move.active) return;
+    MoveLoop move = m_Move;
+    m_Move = {};
+    if (applyFinal && IsAlive(move.window))
+        SetPos(move.window, nullptr, move.startRect.left + m_Cursor.x - move.startCursor.x,
+               move.startRect.top + m_Cursor.y - move.startCursor.y, 0, 0, SWP_NOSIZE);
+}
+
+HWND WindowSystem::DialogOf(HWND window) const
+{
+    HWND top = TopLevelOf(window);
+    return top && top->m_Class == WindowClass::Dialog ? top : nullptr;
+}
+
+void WindowSystem::DialogKey(HWND dialog, int virtualKey)
+{
+    if (virtualKey == VK_RETURN) {
+        HWND focus = m_Focus;
+        if (IsAlive(focus) && focus->m_Class == WindowClass::Button &&
+            ((focus->m_Style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON || (focus->m_Style & BS_TYPEMASK) == BS_OWNERDRAW)) {
+            ClickButton(focus);
+            return;
+        }
+        Send(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    } else if (virtualKey == VK_ESCAPE) {
+        Send(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+             reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+    } else if (virtualKey == VK_TAB) {
+        std::vector<HWND> stops;
+        for (HWND child : dialog->m_Children)
+            if ((child->m_Style & WS_TABSTOP) && (child->m_Style & WS_VISIBLE) && !(child->m_Style & WS_DISABLED))
+                stops.push_back(child);
+        if (stops.empty()) return;
+        auto found = std::find(stops.begin(), stops.end(), m_Focus);
+        bool backwards = IsKeyDown(VK_SHIFT);
+        size_t index = found == stops.end() ? 0
+                       : backwards          ? (static_cast<size_t>(found - stops.begin()) + stops.size() - 1) % stops.size()
+                                            : (static_cast<size_t>(found - stops.begin()) + 1) % stops.size();
+        SetFocusWindow(stops[index]);
+        if (stops[index]->m_Class == WindowClass::Edit) Send(stops[index], EM_SETSEL, 0, -1);
+    }
+}
+
+void WindowSystem::KeyEvent(int virtualKey, bool down)
+{
+    if (down)
+        m_KeysDown.insert(virtualKey);
+    else
+        m_KeysDown.erase(virtualKey);
+    HWND target = IsAlive(m_Focus) ? m_Focus : m_Active;
+    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED)) return;
+    LRESULT code = Send(target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(virtualKey), 0);
+    (void)code;
+    if (!down || !IsAlive(target)) return;
+    bool dialogKey = virtualKey == VK_RETURN || virtualKey == VK_ESCAPE || virtualKey == VK_TAB;
+    if (HWND dialog = DialogOf(target); dialog && dialogKey) DialogKey(dialog, virtualKey);
+}
+
+void WindowSystem::CharEvent(uint32_t codePoint)
+{
+    HWND target = m_Focus;
+    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED)) return;
+    Send(target, WM_CHAR, codePoint, 0);
+}
+
+void WindowSystem::TopLevelMovedByUser(HWND window, POINT topLeft)
+{
+    if (!IsAlive(window) || window->m_Parent) return;
+    RECT old = window->m_Rect;
+    if (old.left == topLeft.x && old.top == topLeft.y) return;
+    window->m_Rect = Offset(old, topLeft.x - old.left, topLeft.y - old.top);
+    SendSizeMessages(window, true, false);
+}
+
+void WindowSystem::CloseRequested(HWND window)
+{
+    if (IsAlive(window) && !(window->m_Style & WS_DISABLED)) Send(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void WindowSystem::NativeEditChanged(HWND edit, const std::string& text)
+{
+    if (!IsAlive(edit) || edit->m_Text == text) return;
+    edit->m_Text = text;
+    int size = static_cast<int>(text.size());
+    edit->m_SelectionStart = edit->m_SelectionEnd = size;
+    if (edit->m_Parent)
+        Send(edit->m_Parent, WM_COMMAND, MAKEWPARAM(edit->m_Id, EN_CHANGE), reinterpret_cast<LPARAM>(edit));
+}
+
+// ---- Class procedures ----------------------------------------------------------------------
+
+LRESULT WindowSystem::ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsAlive(window)) return 0;
+    switch (window->m_Class) {
+    case WindowClass::Button: return ButtonProc(window, message, wParam, lParam);
+    case WindowClass::Static: return StaticProc(window, message, wParam, lParam);
+    case WindowClass::Edit: return EditProc(window, message, wParam, lParam);
+    case WindowClass::Dialog: return DialogProc(window, message, wParam, lParam);
+    case WindowClass::WebView:
+        if (message == WM_ERASEBKGND) {
+            RECT client;
+            GetClientRect(window, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            return 1;
+        }
+        return DefProc(window, message, wParam, lParam);
+    case WindowClass::Generic: return DefProc(window, message, wParam, lParam);
+    }
+    return 0;
+}
+
+LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsAlive(window)) return 0;
+    switch (message) {
+    case WM_NCCALCSIZE: {
+        auto* rect = reinterpret_cast<RECT*>(lParam);
+        DWORD style = window->m_Style;
+        int frame = 0;
+        if (style & WS_THICKFRAME)
+            frame = kThickFrame;
+        else if ((style & WS_DLGFRAME) || (window->m_ExStyle & WS_EX_DLGMODALFRAME) || (style & DS_MODALFRAME && !window->m_Parent))
+            frame = kDialogFrame;
+        else if (style & WS_BORDER)
+            frame = 1;
+        if (style & WS_MAXIMIZE) frame = 0;
+        InflateRect(rect, -frame, -frame);
+        if ((style & WS_CAPTION) == WS_CAPTION) rect->top += kCaptionHeight;
+        return 0;
+    }
+    case WM_NCHITTEST: {
+        POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        RECT outer = WindowRectOnScreen(window);
+        if (!PtInRect(&outer, point)) return HTNOWHERE;
+        RECT client = ClientRectOnScreen(window);
+        if (PtInRect(&client, point)) return HTCLIENT;
+        if ((window->m_Style & WS_CAPTION) == WS_CAPTION && point.y < client.top && point.y >= client.top - kCaptionHeight)
+            return HTCAPTION;
+        return HTBORDER;
+    }
+    case WM_NCLBUTTONDOWN:
+        if (wParam == HTCAPTION) Send(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_MOVE: RunMoveLoop(window); break;
+        case SC_MINIMIZE: Show(window, SW_MINIMIZE); break;
+        case SC_MAXIMIZE: Show(window, SW_MAXIMIZE); break;
+        case SC_RESTORE: Show(window, SW_RESTORE); break;
+        case SC_CLOSE: Send(window, WM_CLOSE, 0, 0); break;
+        default: break;
+        }
+        return 0;
+    case WM_CLOSE:
+        Destroy(window);
+        return 0;
+    case WM_SETCURSOR: {
+        int hit = static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam)));
+        if (window->m_Parent && Send(window->m_Parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+        uintptr_t id = (hit == HTCLIENT && window->m_Class == WindowClass::Edit) ? IDC_IBEAM : IDC_ARROW;
+        SetCursorHandle(StockCursor(id));
+        return hit == HTCLIENT ? TRUE : FALSE;
+    }
+    case WM_ERASEBKGND: {
+        if (window->m_Class != WindowClass::Generic && window->m_Class != WindowClass::Dialog) return 0;
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client,
+                 GetSysColorBrush(window->m_Class == WindowClass::Dialog ? COLOR_BTNFACE : COLOR_WINDOW));
+        return 1;
+    }
+    case WM_ICONERASEBKGND: {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaintFor(window, &paint);
+        EndPaintFor(window, &paint);
+        return 0;
+    }
+    case WM_NCPAINT:
+        PaintNonClient(window);
+        return 0;
+    case WM_NCACTIVATE:
+        return TRUE;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        RECT work = m_Backend->WorkArea();
+        info->ptMaxSize = {Width(work), Height(work)};
+        info->ptMaxPosition = {work.left, work.top};
+        info->ptMaxTrackSize = {Width(work), Height(work)};
+        return 0;
+    }
+    case WM_PRINT: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if ((lParam & PRF_CHECKVISIBLE) && !IsWindowVisible(window)) return 0;
+        if (lParam & PRF_ERASEBKGND) Send(window, WM_ERASEBKGND, wParam, 0);
+        if (lParam & PRF_CLIENT) Send(window, WM_PRINTCLIENT, wParam, lParam);
+        if (lParam & PRF_CHILDREN) {
+            for (auto it = window->m_Children.rbegin(); it != window->m_Children.rend(); ++it) {
+                HWND child = *it;
+                if (!(child->m_Style & WS_VISIBLE)) continue;
+                int saved = SaveDC(dc);
+                OffsetViewportOrgEx(dc, child->m_Rect.left + child->m_ClientInset.left,
+                                    child->m_Rect.top + child->m_ClientInset.top, nullptr);
+                RECT childClient = {0, 0, Width(child->m_ClientInset), Height(child->m_ClientInset)};
+                IntersectClipRect(dc, childClient.left, childClient.top, childClient.right, childClient.bottom);
+                Send(child, WM_PRINT, wParam, lParam | PRF_ERASEBKGND | PRF_CLIENT);
+                RestoreDC(dc, saved);
+            }
+        }
+        return 0;
+    }
+    case WM_SETTEXT:
+        SetText(window, lParam ? reinterpret_cast<const char*>(lParam) : "");
+        return TRUE;
+    case WM_GETTEXT: {
+        auto* buffer = reinterpret_cast<char*>(lParam);
+        if (!buffer || wParam == 0) return 0;
+        size_t count = std::min(window->m_Text.size(), static_cast<size_t>(wParam) - 1);
+        window->m_Text.copy(buffer, count);
+        buffer[count] = '\0';
+        return static_cast<LRESULT>(count);
+    }
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(window->m_Text.size());
+    case WM_SETICON: {
+        HICON previous = wParam == ICON_SMALL ? window->m_SmallIcon : window->m_BigIcon;
+        (wParam == ICON_SMALL ? window->m_SmallIcon : window->m_BigIcon) = reinterpret_cast<HICON>(lParam);
+        TopLevelNotice(window, TopLevelChange::Icon);
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case WM_SETFONT:
+        window->m_Font = reinterpret_cast<HFONT>(wParam);
+        if (lParam) Invalidate(window, nullptr, true, false);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(window->m_Font);
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLORSCROLLBAR: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    default:
+        return 0;
+    }
+}
+
+LRESULT WindowSystem::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        auto brush = reinterpret_cast<HBRUSH>(Send(window, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(window)));
+        if (!IsAlive(window)) return 1;
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_CLOSE:
+        Send(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+        return 0;
+    case WM_COMMAND:
+        if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
+            int id = LOWORD(wParam);
+            if (id == IDOK || id == IDCANCEL) EndDialog(window, id);
+        }
+        return 0;
+    default:
+        return DefProc(window, message, wParam, lParam);
+    }
+}
+
+void WindowSystem::ClickButton(HWND window)
+{
+    DWORD type = window->m_Style & BS_TYPEMASK;
+    if (type == BS_AUTOCHECKBOX) {
+        window->m_Check = window->m_Check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        Invalidate(window, nullptr, true, false);
+    } else if (type == BS_AUTORADIOBUTTON) {
+        window->m_Check = BST_CHECKED;
+        Invalidate(window, nullptr, true, false);
+    }
+    if (window->m_Parent)
+        Send(window->m_Parent, WM_COMMAND, MAKEWPARAM(window->m_Id, BN_CLICKED), reinterpret_cast<LPARAM>(window));
+}
+
+LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaintFor(window, &paint);
+        if (dc) PaintButton(window, dc);
+        EndPaintFor(window, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintButton(window, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        SetCaptureWindow(window);
+        SetFocusWindow(window);
+        if (!IsAlive(window)) return 0;
+        window->m_Pushed = true;
+        Invalidate(window, nullptr, false, false);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (m_Capture == window) {
+            RECT client;
+            GetClientRect(window, &client);
+            bool inside = PtInRect(&client, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            if (inside != window->m_Pushed) {
+                window->m_Pushed = inside;
+                Invalidate(window, nullptr, false, false);
+            }
+        }
+        return 0;
+    case WM_LBUTTONUP: {
+        if (m_Capture != window) return 0;
+        bool clicked = window->m_Pushed;
+        window->m_Pushed = false;
+        SetCaptureWindow(nullptr);
+        if (!IsAlive(window)) return 0;
+        Invalidate(window, nullptr, false, false);
+        if (clicked) ClickButton(window);
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        if (window->m_Pushed) {
+            window->m_Pushed = false;
+            Invalidate(window, nullptr, false, false);
+        }
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE && !window->m_Pushed) {
+            window->m_Pushed = true;
+            Invalidate(window, nullptr, false, false);
+        }
+        return 0;
+    case WM_KEYUP:
+        if (wParam == VK_SPACE && window->m_Pushed) {
+            window->m_Pushed = false;
+            Invalidate(window, nullptr, false, false);
+            ClickButton(window);
+        }
+        return 0;
+    case BM_SETSTYLE:
+        window->m_Style = (window->m_Style & 0xFFFF0000u) | LOWORD(wParam);
+        if (lParam) Invalidate(window, nullptr, true, false);
+        return 0;
+    case BM_GETCHECK:
+        return window->m_Check;
+    case BM_SETCHECK:
+        window->m_Check = static_cast<UINT>(wParam);
+        Invalidate(window, nullptr, true, false);
+        return 0;
+    case BM_GETSTATE:
+        return window->m_Check | (window->m_Pushed ? BST_PUSHED : 0) | (m_Focus == window ? BST_FOCUS : 0);
+    case BM_SETSTATE:
+        window->m_Pushed = wParam != 0;
+        Invalidate(window, nullptr, false, false);
+        return 0;
+    case BM_CLICK:
+        ClickButton(window);
+        return 0;
+    case WM_ENABLE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        Invalidate(window, nullptr, true, false);
+        return 0;
+    case WM_SETTEXT:
+        DefProc(window, message, wParam, lParam);
+        Invalidate(window, nullptr, true, false);
+        return TRUE;
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return DefProc(window, message, wParam, lParam);
+    }
+}
+
+void WindowSystem::PaintButton(HWND window, HDC dc)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    DWORD type = window->m_Style & BS_TYPEMASK;
+    bool disabled = (window->m_Style & WS_DISABLED) != 0;
+    if (type == BS_OWNERDRAW) {
+        DRAWITEMSTRUCT item;
+        item.CtlType = ODT_BUTTON;
+        item.CtlID = static_cast<UINT>(window->m_Id);
+        item.itemAction = ODA_DRAWENTIRE;
+        item.itemState = (window->m_Pushed ? ODS_SELECTED : 0) | (disabled ? ODS_DISABLED : 0) |
+                         (m_Focus == window ? ODS_FOCUS : 0);
+        item.hwndItem = window;
+        item.hDC = dc;
+        item.rcItem = client;
+        if (window->m_Parent) Send(window->m_Parent, WM_DRAWITEM, static_cast<WPARAM>(window->m_Id), reinterpret_cast<LPARAM>(&item));
+        return;
+    }
+    HBRUSH brush = nullptr;
+    if (window->m_Parent)
+        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(window)));
+    FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, disabled ? GetSysColor(COLOR_GRAYTEXT) : GetSysColor(COLOR_BTNTEXT));
+    if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+        int box = 13;
+        int top = (client.bottom - box) / 2;
+        RECT mark = {0, top, box, top + box};
+        FillRect(dc, &mark, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FrameRect(dc, &mark, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        if (window->m_Check == BST_CHECKED) {
+            RECT inner = {3, top + 3, box - 3, top + box - 3};
+            FillRect(dc, &inner, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        }
+        RECT text = client;
+        text.left = box + 4;
+        DrawTextA(dc, window->m_Text.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        return;
+    }
+    FrameRect(dc, &client, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RECT text = client;
+    if (window->m_Pushed) OffsetRect(&text, 1, 1);
+    DrawTextA(dc, window->m_Text.c_str(), -1, &text, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
+}
+
+LRESULT WindowSystem::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaintFor(window, &paint);
+        if (dc) PaintStatic(window, dc);
+        EndPaintFor(window, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintStatic(window, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_SETTEXT:
+        DefProc(window, message, wParam, lParam);
+        Invalidate(window, nullptr, true, false);
+        return TRUE;
+    case WM_ENABLE:
+        Invalidate(window, nullptr, true, false);
+        return 0;
+    case WM_NCHITTEST:
+        // A static control lets the mouse through to its parent unless it asks for notices.
+        if (!(window->m_Style & SS_NOTIFY)) return HTTRANSPARENT;
+        return HTCLIENT;
+    case WM_ERASEBKGND:
+        return 0;
+    default:
+        return DefProc(window, message, wParam, lParam);
+    }
+}
+
+void WindowSystem::PaintStatic(HWND window, HDC dc)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HBRUSH brush = nullptr;
+    if (window->m_Parent)
+        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(window)));
+    if (!IsAlive(window)) return;
+    FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    if (window->m_Style & WS_DISABLED) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DWORD align = window->m_Style & SS_TYPEMASK;
+    UINT format = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+    if (align == SS_CENTER) format |= DT_CENTER;
+    if (align == SS_RIGHT) format |= DT_RIGHT;
+    // Line breaks are "\r\n"; the text layout takes "\n" alone.
+    std::string text;
+    for (char c : window->m_Text)
+        if (c != '\r') text += c;
+    DrawTextA(dc, text.c_str(), -1, &client, format);
+}
+
+LRESULT WindowSystem::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto notifyChange = [&] {
+        NotifyNative(window);
+        Invalidate(window, nullptr, true, false);
+        if (window->m_Parent)
+            Send(window->m_Parent, WM_COMMAND, MAKEWPARAM(window->m_Id, EN_CHANGE), reinterpret_cast<LPARAM>(window));
+    };
+    auto replaceSelection = [&](const std::string& insert) {
+        int start = std::min(window->m_SelectionStart, window->m_SelectionEnd);
+        int end = std::max(window->m_SelectionStart, window->m_SelectionEnd);
+        window->m_Text.replace(static_cast<size_t>(start), static_cast<size_t>(end - start), insert);
+        window->m_SelectionStart = window->m_SelectionEnd = start + static_cast<int>(insert.size());
+    };
+    int size = static_cast<int>(window->m_Text.size());
+    window->m_SelectionStart = std::clamp(window->m_SelectionStart, 0, size);
+    window->m_SelectionEnd = std::clamp(window->m_SelectionEnd, 0, size);
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaintFor(window, &paint);
+        if (dc) PaintEdit(window, dc);
+        EndPaintFor(window, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintEdit(window, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        SetFocusWindow(window);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        Invalidate(window, nullptr, true, false);
+        return 0;
+    case WM_CHAR: {
+        auto codePoint = static_cast<uint32_t>(wParam);
+        if (codePoint == VK_BACK) {
+            if (window->m_SelectionStart == window->m_SelectionEnd) {
+                if (window->m_SelectionStart == 0) return 0;
+                window->m_SelectionStart = PreviousBoundary(window->m_Text, window->m_SelectionStart);
+            }
+            replaceSelection("");
+        } else if (codePoint >= 0x20) {
+            std::string insert;
+            AppendUtf8(insert, codePoint);
+            replaceSelection(insert);
+        } else {
+            return 0;
+        }
+        notifyChange();
+        return 0;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_LEFT) {
+            window->m_SelectionStart = window->m_SelectionEnd = PreviousBoundary(window->m_Text, window->m_SelectionEnd);
+        } else if (wParam == VK_RIGHT) {
+            window->m_SelectionStart = window->m_SelectionEnd = NextBoundary(window->m_Text, window->m_SelectionEnd);
+        } else if (wParam == VK_DELETE) {
+            if (window->m_SelectionStart == window->m_SelectionEnd)
+                window->m_SelectionEnd = NextBoundary(window->m_Text, window->m_SelectionEnd);
+            replaceSelection("");
+            notifyChange();
+        }
+        return 0;
+    case EM_SETSEL: {
+        auto start = static_cast<int>(static_cast<intptr_t>(wParam));
+        auto end = static_cast<int>(lParam);
+        if (start < 0) {
+            window->m_SelectionStart = window->m_SelectionEnd = size;
+        } else {
+            window->m_SelectionStart = std::min(start, size);
+            window->m_SelectionEnd = end < 0 ? size : std::min(end, size);
+        }
+        NotifyNative(window);
+        Invalidate(window, nullptr, true, false);
+        return 0;
+    }
+    case EM_GETSEL:
+        return MAKELPARAM(window->m_SelectionStart, window->m_SelectionEnd);
+    case WM_SETTEXT:
+        DefProc(window, message, wParam, lParam);
+        window->m_SelectionStart = window->m_SelectionEnd = 0;
+        NotifyNative(window);
+        Invalidate(window, nullptr, true, false);
+        return TRUE;
+    default:
+        return DefProc(window, message, wParam, lParam);
+    }
+}
+
+void WindowSystem::PaintEdit(HWND window, HDC dc)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HBRUSH brush = nullptr;
+    if (window->m_Parent)
+        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(window)));
+    FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    RECT text = client;
+    text.left += 1;
+    DrawTextA(dc, window->m_Text.c_str(), -1, &text, DT_SINGLELINE | DT_NOPREFIX);
+    if (m_Focus == window && window->m_SelectionStart != window->m_SelectionEnd) {
+        int start = std::min(window->m_SelectionStart, window->m_SelectionEnd);
+        int end = std::max(window->m_SelectionStart, window->m_SelectionEnd);
+        SIZE before{}, upTo{};
+        GetTextExtentPoint32A(dc, window->m_Text.c_str(), start, &before);
+        GetTextExtentPoint32A(dc, window->m_Text.c_str(), end, &upTo);
+        RECT selected = {text.left + before.cx, client.top, text.left + upTo.cx, client.bottom};
+        InvertRect(dc, &selected);
+    }
+}
+
+void WebViewNavigate(HWND webView, const std::string& url)
+{
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    if (!system || !system->IsAlive(webView)) return;
+    webView->m_Navigations.push_back(url);
+    system->GetBackend().WebNavigate(webView, url);
+}
