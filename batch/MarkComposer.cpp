@@ -5,7 +5,6 @@
 #include "batch/PathHelper.h"
 #include "image/MemStream.h"
 #include "image/Picture.h"
-#include "platform/AtomicFile.h"
 #include "platform/gdi/Gdi.h"
 
 #include <cerrno>
@@ -121,18 +120,13 @@ bool WriteAll(int fd, const BYTE* bytes, size_t size)
     return true;
 }
 
-// Writes the picture to `outPath` through a sibling file, so the output is replaced only by a
-// complete result.
+// The picture's Save writes a sibling file in the output folder and renames it over the
+// target, so the output is replaced only by a complete result.
 ComposeResult SaveComplete(CPicture& picture, const std::string& outPath, int32_t type)
 {
     if (type == PICTURE_FORMAT_UNKNOWN)
         return ComposeResult::SaveFailed;
-    SiblingFile sibling(outPath);
-    if (!sibling.IsValid())
-        return ComposeResult::SaveFailed;
-    if (!picture.Save(sibling.Path().c_str(), static_cast<DWORD>(type)))
-        return ComposeResult::SaveFailed;
-    return sibling.Commit() ? ComposeResult::Written : ComposeResult::SaveFailed;
+    return picture.Save(outPath.c_str(), static_cast<DWORD>(type)) ? ComposeResult::Written : ComposeResult::SaveFailed;
 }
 
 }  // namespace
