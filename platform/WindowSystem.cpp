@@ -531,10 +531,15 @@ HDC WindowSystem::MakeDC(HWND window, const Region& clip)
 {
     HWND top = TopLevelOf(window);
     RECT bounds = clip.IsEmpty() ? RECT{0, 0, 0, 0} : clip.Bounds();
-    HDC dc = CreateSurfaceDC(*top->m_Surface, SurfaceOrigin(window), bounds);
+    // A surface DC's device pixels count from its origin, the window's client corner.
+    POINT origin = SurfaceOrigin(window);
+    Region local = clip;
+    local.Offset(-origin.x, -origin.y);
+    RECT localBounds = local.IsEmpty() ? RECT{0, 0, 0, 0} : local.Bounds();
+    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, localBounds);
     if (!dc) return nullptr;
-    if (!clip.IsRectangle() && !clip.IsEmpty()) {
-        HRGN region = ToHandle(clip);
+    if (!local.IsRectangle() && !local.IsEmpty()) {
+        HRGN region = ToHandle(local);
         SelectClipRgn(dc, region);
         DeleteObject(region);
     }
@@ -598,7 +603,7 @@ void WindowSystem::PaintNonClient(HWND window)
     HWND top = TopLevelOf(window);
     RECT outer = WindowRectOnScreen(window);
     POINT origin = {outer.left - top->m_Rect.left, outer.top - top->m_Rect.top};
-    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, Offset(whole, origin.x, origin.y));
+    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, whole);
     if (!dc) return;
     ExcludeClipRect(dc, inset.left, inset.top, inset.right, inset.bottom);
     FillRect(dc, &whole, GetSysColorBrush(COLOR_BTNFACE));

@@ -113,8 +113,10 @@ bool HeadlessBackend::RunUntil(const std::function<bool()>& done, int realTimeou
         m_System->RunUntilIdle();
         if (done()) return true;
         if (RunNextItem()) continue;
+        // Other threads' progress is polled: only window-system work wakes the back end.
+        if (std::chrono::steady_clock::now() >= deadline) return done();
         std::unique_lock lock(m_WakeMutex);
-        if (!m_WakeSignal.wait_until(lock, deadline, [&] { return m_WakePending; })) return done();
+        m_WakeSignal.wait_for(lock, std::chrono::milliseconds(5), [&] { return m_WakePending; });
         m_WakePending = false;
     }
 }
