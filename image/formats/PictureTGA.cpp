@@ -254,7 +254,8 @@ bool CPictureTGA::Decode(CStream* hFile)
     for (uint32_t y = 0; y < header.height; ++y) {
         if (info.nEscape != 0)
             return Fail(kCancelled);
-        if (hFile->Eof())
+        // A packet carried over from the previous row needs no further data.
+        if (packet.remaining == 0 && hFile->Eof())
             return Fail(kCorrupted);
         const long memoryRow = topDown ? static_cast<long>(header.height - 1 - y) : static_cast<long>(y);
         // A short read leaves the rest of the row black; the next row then sees the end.

@@ -104,8 +104,19 @@ bool CPictureWBMP::Encode(CStream* hFile)
     AppendMultiByte(header, height);
     hFile->Write(header.data(), 1, header.size());
 
+    // A set bit means white in the file. Pictures whose entry 0 is the brighter one are
+    // written with their bits inverted, or they would come back as their negative.
+    auto luminance = [](RGBQUAD c) { return (117 * c.rgbBlue + 601 * c.rgbGreen + 306 * c.rgbRed) >> 10; };
+    const bool invert = luminance(GetPaletteColor(0)) > luminance(GetPaletteColor(1));
     const size_t rowBytes = (width + 7) / 8;
-    for (DWORD y = 0; y < height; ++y)
-        hFile->Write(GetBits(height - 1 - y), 1, rowBytes);
+    std::vector<uint8_t> row(rowBytes);
+    for (DWORD y = 0; y < height; ++y) {
+        memcpy(row.data(), GetBits(height - 1 - y), rowBytes);
+        if (invert) {
+            for (uint8_t& byte : row)
+                byte = static_cast<uint8_t>(~byte);
+        }
+        hFile->Write(row.data(), 1, rowBytes);
+    }
     return true;
 }
