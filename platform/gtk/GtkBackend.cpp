@@ -5,6 +5,7 @@
 #include "platform/WindowSystem.h"
 #include "platform/gdi/GdiObjects.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #ifdef TESSMARK_HAVE_WEBKIT
 #include <webkit2/webkit2.h>
@@ -285,6 +286,8 @@ GtkBackend::GtkBackend()
 
 GtkBackend::~GtkBackend()
 {
+    for (unsigned source : m_SignalSources)
+        if (source != 0) g_source_remove(source);
     for (auto& [window, child] : m_NativeChildren)
         if (child->widget) gtk_widget_destroy(child->widget);
     for (auto& [window, top] : m_TopLevels)
@@ -856,4 +859,43 @@ bool GtkBackend::OpenAddress(const std::string& address)
     gboolean shown = gtk_show_uri_on_window(nullptr, uri.c_str(), GDK_CURRENT_TIME, &error);
     if (error) g_error_free(error);
     return shown != FALSE;
+}
+
+// ---- Tools ----
+
+bool GtkBackend::ScreenPixels(const RECT& area, std::vector<uint32_t>& pixels) const
+{
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0) return false;
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), area.left, area.top, width, height);
+    if (!shot) return false;
+    const guchar* data = gdk_pixbuf_get_pixels(shot);
+    int stride = gdk_pixbuf_get_rowstride(shot);
+    int channels = gdk_pixbuf_get_n_channels(shot);
+    pixels.assign(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const guchar* in = data + static_cast<size_t>(y) * stride + x * channels;
+            pixels[static_cast<size_t>(y) * width + x] = (uint32_t{in[0]} << 16) | (uint32_t{in[1]} << 8) | in[2];
+        }
+    }
+    g_object_unref(shot);
+    return true;
+}
+
+namespace {
+
+gboolean RunSignalHandler(gpointer data)
+{
+    (*static_cast<std::function<void()>*>(data))();
+    return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+
+void GtkBackend::WatchSignal(int signalNumber, std::function<void()> handler)
+{
+    m_SignalHandlers.push_back(std::move(handler));
+    m_SignalSources.push_back(g_unix_signal_add(signalNumber, RunSignalHandler, &m_SignalHandlers.back()));
 }

@@ -4,9 +4,12 @@
 
 #include "platform/Backend.h"
 
+#include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class GtkBackend final : public Backend {
 public:
@@ -43,6 +46,12 @@ public:
 
     // For tests and tools: the GTK window showing a top-level window (a GtkWidget*), or null.
     void* NativeWindow(HWND window) const;
+    // For tests and tools: what the screen shows in `area` (screen pixels), as top-down
+    // 0x00RRGGBB rows, read back from the display server; false when it cannot be read.
+    bool ScreenPixels(const RECT& area, std::vector<uint32_t>& pixels) const;
+    // For tests and tools: runs `handler` on the user-interface thread whenever the process
+    // receives the POSIX signal `signalNumber` (SIGHUP, SIGINT, SIGTERM, SIGUSR1 or SIGUSR2).
+    void WatchSignal(int signalNumber, std::function<void()> handler);
 
     struct TopLevel;
     struct NativeChild;
@@ -67,4 +76,6 @@ private:
     std::map<HWND, std::unique_ptr<NativeChild>> m_NativeChildren;
     CursorShape m_Cursor = CursorShape::Arrow;
     void* m_EditStyle = nullptr;  // GtkCssProvider for edit fields
+    std::list<std::function<void()>> m_SignalHandlers;  // stable addresses for GLib
+    std::vector<unsigned> m_SignalSources;
 };
