@@ -41,9 +41,13 @@ DWORD ImageTypeForName(std::string_view name)
     return PICTURE_FORMAT_UNKNOWN;
 }
 
-int Failed(const CPicture& picture)
+// A failure that set no text (a file that cannot be opened or created) names the file instead.
+int Failed(const CPicture& picture, const char* fallback, const char* file)
 {
-    std::printf("error=%s\n", picture.GetLastError());
+    if (*picture.GetLastError())
+        std::printf("error=%s\n", picture.GetLastError());
+    else
+        std::printf("error=%s %s\n", fallback, file);
     return 1;
 }
 
@@ -51,7 +55,7 @@ int Info(const char* file, DWORD type)
 {
     CPicture picture(file, type);
     if (!picture.IsValid())
-        return Failed(picture);
+        return Failed(picture, "cannot open", file);
     std::printf("type=%u width=%u height=%u bpp=%u colors=%u transindex=%ld alpha=%s palettealpha=%s "
                 "xdpi=%ld ydpi=%ld frames=%d\n",
                 static_cast<unsigned>(picture.GetType()), static_cast<unsigned>(picture.GetWidth()),
@@ -66,9 +70,10 @@ int Convert(const char* input, const char* output, DWORD type)
 {
     CPicture picture(input, type);
     if (!picture.IsValid())
-        return Failed(picture);
+        return Failed(picture, "cannot open", input);
+    picture.Fail("");
     if (!picture.Save(output, ImageTypeForName(output)))
-        return Failed(picture);
+        return Failed(picture, "cannot write", output);
     return 0;
 }
 
