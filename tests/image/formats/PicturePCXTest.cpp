@@ -110,7 +110,7 @@ TEST(PcxDecode, PlaneLayoutsGivePaletteIndices)
         {"2 bits packed", {.bitsPerPixel = 2, .width = 4, .bytesPerLine = 2, .colorMap = colorMap},
          {0x1B, 0}, 4, {0, 1, 2, 3}},
         {"4 bits packed", {.bitsPerPixel = 4, .width = 3, .bytesPerLine = 2, .colorMap = colorMap},
-         {0xF1, 0x20}, 4, {15, 1, 2}},
+         {0xC1, 0xF1, 0x20}, 4, {15, 1, 2}},
         {"1 bit", {.bitsPerPixel = 1, .width = 3, .bytesPerLine = 2}, {0xA0, 0}, 1, {1, 0, 1}},
         {"2 planes keep the low bit", {.bitsPerPixel = 1, .width = 2, .planes = 2, .bytesPerLine = 2,
                                        .colorMap = colorMap}, {0x80, 0, 0xC1, 0xC0, 0}, 1, {1, 0}},
