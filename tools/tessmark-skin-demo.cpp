@@ -1,6 +1,8 @@
-// A desktop demonstration of the GTK back end: the notice box drawn from its skin bitmaps, with
-// a shaped window, a hovering close button, a caption drag and a pressable OK button. With
-// --probe it answers SIGUSR1 by comparing the screen with the skin bitmaps (for the X test).
+// A desktop demonstration of the GTK back end: a dialog drawn from its skin bitmaps, with a
+// shaped window, hovering and pressable bitmap buttons, a caption drag and, in the field
+// layout, a native edit field and the file chooser. With --probe it answers SIGUSR1 by
+// comparing the screen with the skin bitmaps and printing what it sees (for the X test);
+// --field shows the watermark-file dialog, --folder DIR starts its file chooser in DIR.
 #include "platform/Dialog.h"
 #include "platform/WindowSystem.h"
 #include "platform/gtk/GtkBackend.h"
@@ -11,20 +13,60 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr COLORREF kKey = RGB(255, 0, 255);
+constexpr uint32_t kKeyPixel = 0xFF00FF;
 constexpr int kCaptionHeight = 30;
-constexpr RECT kCloseRect = {249, 1, 270, 18};   // right edge 6 pixels from the window's
-constexpr RECT kMessageRect = {99, 68, 224, 109};  // the label's place on the teal panel
-constexpr POINT kOkPlace = {105, 131};
+
+struct DemoButton {
+    int id;
+    const char* name;
+    POINT place;
+    int faces[3];  // hover, normal, pressed
+    const char* caption;
+};
+
+// Where things stand on one of the two demonstrated dialogs, in client pixels.
+struct DemoLayout {
+    int templateId;
+    int backgroundId;
+    RECT closeRect;
+    std::vector<DemoButton> buttons;
+    int messageId;  // static whose text is drawn on the background (0: none)
+    RECT messageRect;
+    int editId;  // native edit field (0: none)
+    RECT editRect;
+};
+
+const DemoLayout kNoticeLayout = {
+    IDD_NOTICE, IDB_NOTICE_BACKGROUND, {249, 1, 270, 18},
+    {{IDOK, "ok", {105, 131}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"}},
+    IDC_NOTICE_MESSAGE, {99, 68, 224, 109}, 0, {},
+};
+
+const DemoLayout kFieldLayout = {
+    IDD_MARKFILE, IDB_MARKFILE_BACKGROUND, {365, 1, 386, 18},
+    {{IDOK, "ok", {110, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"},
+     {IDCANCEL, "cancel", {220, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "取 消"},
+     {IDC_MARK_BROWSE, "browse", {328, 71}, {IDB_BROWSE_HOVER, IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED}, ""}},
+    0, {}, IDC_MARK_EDIT, {75, 73, 320, 86},
+};
 
 bool Inside(const RECT& rect, POINT point)
 {
     return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
+}
+
+RECT ButtonRect(const DemoButton& button)
+{
+    const SkinBitmap* face = FindSkinBitmap(button.faces[1]);
+    return {button.place.x, button.place.y, button.place.x + face->width, button.place.y + face->height};
 }
 
 // The window shape: the background's runs of non-magenta pixels, row by row.
@@ -35,9 +77,9 @@ HRGN RegionFromBitmap(const SkinBitmap& bitmap)
         const uint32_t* row = bitmap.pixels + static_cast<size_t>(y) * bitmap.width;
         int x = 0;
         while (x < bitmap.width) {
-            while (x < bitmap.width && row[x] == 0xFF00FF) ++x;
+            while (x < bitmap.width && row[x] == kKeyPixel) ++x;
             int start = x;
-            while (x < bitmap.width && row[x] != 0xFF00FF) ++x;
+            while (x < bitmap.width && row[x] != kKeyPixel) ++x;
             if (x > start) {
                 HRGN run = CreateRectRgn(start, y, x, y + 1);
                 CombineRgn(region, region, run, RGN_OR);
@@ -60,7 +102,7 @@ void DrawKeyed(HDC target, HBITMAP bitmap, int x, int y)
     DeleteDC(source);
 }
 
-// The OK button's hover state: set when the pointer enters it, cleared on leave.
+// A template push button that tracks whether the pointer is over it.
 class HoverButton final : public CWnd {
 public:
     bool Hover() const { return m_Hover; }
@@ -88,40 +130,53 @@ private:
     bool m_Hover = false;
 };
 
-class NoticeDemo final : public CDialog {
+class SkinDemo final : public CDialog {
 public:
-    explicit NoticeDemo(std::string message) : CDialog(IDD_NOTICE), m_Message(std::move(message)) {}
-    ~NoticeDemo() override
+    SkinDemo(const DemoLayout& layout, std::string message, std::string chooserFolder)
+        : CDialog(layout.templateId), m_Layout(layout), m_Message(std::move(message)),
+          m_ChooserFolder(std::move(chooserFolder))
     {
-        for (HBITMAP bitmap : {m_Background, m_CloseHover, m_CloseNormal, m_ClosePressed, m_OkHoverFace, m_OkNormalFace,
-                               m_OkPressedFace})
-            if (bitmap) DeleteObject(bitmap);
+    }
+    ~SkinDemo() override
+    {
+        for (auto& [id, bitmap] : m_Bitmaps) DeleteObject(bitmap);
     }
 
+    const DemoLayout& Layout() const { return m_Layout; }
     bool ClosedByCaptionButton() const { return m_ClosedByCaptionButton; }
+    const std::string& EditText() const { return m_EditText; }
 
     BOOL OnInitDialog() override
     {
         CDialog::OnInitDialog();
         ModifyStyle(WS_CAPTION | DS_MODALFRAME, 0);
-        HINSTANCE instance = AfxGetResourceHandle();
-        m_Background = LoadBitmapA(instance, IDB_NOTICE_BACKGROUND);
-        m_CloseHover = LoadBitmapA(instance, IDB_CLOSE_HOVER);
-        m_CloseNormal = LoadBitmapA(instance, IDB_CLOSE_NORMAL);
-        m_ClosePressed = LoadBitmapA(instance, IDB_CLOSE_PRESSED);
-        m_OkHoverFace = LoadBitmapA(instance, IDB_GREY_HOVER);
-        m_OkNormalFace = LoadBitmapA(instance, IDB_GREY_NORMAL);
-        m_OkPressedFace = LoadBitmapA(instance, IDB_GREY_PRESSED);
-        const SkinBitmap* background = FindSkinBitmap(IDB_NOTICE_BACKGROUND);
+        const SkinBitmap* background = FindSkinBitmap(m_Layout.backgroundId);
         SetWindowPos(nullptr, 0, 0, background->width, background->height, SWP_NOMOVE | SWP_NOZORDER);
         SetWindowRgn(m_hWnd, RegionFromBitmap(*background), TRUE);
-        ::ShowWindow(GetDlgItem(IDC_NOTICE_MESSAGE), SW_HIDE);
-        m_OkButton.SubclassDlgItem(IDOK, this);
-        HWND ok = GetDlgItem(IDOK);
-        ::SendMessageA(ok, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
-        ::SetWindowPos(ok, nullptr, kOkPlace.x, kOkPlace.y, 69, 23, SWP_NOZORDER);
+        if (m_Layout.messageId != 0) ::ShowWindow(GetDlgItem(m_Layout.messageId), SW_HIDE);
+        for (const DemoButton& button : m_Layout.buttons) {
+            auto control = std::make_unique<HoverButton>();
+            control->SubclassDlgItem(button.id, this);
+            HWND handle = GetDlgItem(button.id);
+            ::SendMessageA(handle, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
+            RECT rect = ButtonRect(button);
+            ::SetWindowPos(handle, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                           SWP_NOZORDER);
+            m_Controls[button.id] = std::move(control);
+        }
+        if (m_Layout.editId != 0) {
+            const RECT& edit = m_Layout.editRect;
+            ::SetWindowPos(GetDlgItem(m_Layout.editId), nullptr, edit.left, edit.top, edit.right - edit.left,
+                           edit.bottom - edit.top, SWP_NOZORDER);
+        }
         CenterWindow();
         return TRUE;
+    }
+
+    void OnOK() override
+    {
+        if (m_Layout.editId != 0) m_EditText = GetWindowTextString(GetDlgItem(m_Layout.editId));
+        CDialog::OnOK();
     }
 
 protected:
@@ -139,46 +194,60 @@ protected:
             return true;
         case WM_LBUTTONDOWN:
             m_Press = point;
-            m_DragArmed = point.y < kCaptionHeight && !Inside(kCloseRect, point);
-            if (Inside(kCloseRect, point)) ::InvalidateRect(m_hWnd, &kCloseRect, TRUE);
+            m_DragArmed = point.y < kCaptionHeight && !Inside(m_Layout.closeRect, point);
+            if (Inside(m_Layout.closeRect, point)) ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
             *result = 0;
             return true;
         case WM_LBUTTONUP:
-            if (Inside(kCloseRect, point) && Inside(kCloseRect, m_Press)) {
+            if (Inside(m_Layout.closeRect, point) && Inside(m_Layout.closeRect, m_Press)) {
                 m_ClosedByCaptionButton = true;
                 EndDialog(IDCANCEL);
             }
             m_Press = {-1, -1};
             m_DragArmed = false;
-            ::InvalidateRect(m_hWnd, &kCloseRect, TRUE);
+            ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
             *result = 0;
             return true;
         case WM_MOUSELEAVE:
             m_Tracking = false;
             m_Hover = false;
-            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+            ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
             *result = 0;
             return true;
         case WM_DRAWITEM:
-            DrawOk(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             *result = TRUE;
             return true;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_MARK_BROWSE && HIWORD(wParam) == BN_CLICKED && m_Layout.editId != 0) {
+                Browse();
+                *result = 0;
+                return true;
+            }
+            break;
         default: break;
         }
         return CDialog::OnWndMsg(message, wParam, lParam, result);
     }
 
 private:
+    HBITMAP Bitmap(int id)
+    {
+        HBITMAP& bitmap = m_Bitmaps[id];
+        if (!bitmap) bitmap = LoadBitmapA(AfxGetResourceHandle(), static_cast<uintptr_t>(id));
+        return bitmap;
+    }
+
     void OnMouseMove(UINT flags, POINT point)
     {
         if (m_DragArmed && flags == MK_LBUTTON && point.y < kCaptionHeight) {
             m_DragArmed = false;
             ::PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
         }
-        bool hover = Inside(kCloseRect, point);
+        bool hover = Inside(m_Layout.closeRect, point);
         if (hover != m_Hover) {
             m_Hover = hover;
-            ::InvalidateRect(m_hWnd, &kCloseRect, TRUE);
+            ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
         }
         if (!m_Tracking) {
             TRACKMOUSEEVENT track;
@@ -196,61 +265,71 @@ private:
         HBITMAP frame = CreateCompatibleBitmap(target, client.right, client.bottom);
         HGDIOBJ oldFrame = SelectObject(memory, frame);
         HDC source = CreateCompatibleDC(target);
-        HGDIOBJ old = SelectObject(source, m_Background);
+        HGDIOBJ old = SelectObject(source, Bitmap(m_Layout.backgroundId));
         BitBlt(memory, 0, 0, client.right, client.bottom, source, 0, 0, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
-        bool pressed = m_Hover && Inside(kCloseRect, m_Press) && (GetAsyncKeyState(VK_LBUTTON) & 0x8000);
-        DrawKeyed(memory, pressed ? m_ClosePressed : m_Hover ? m_CloseHover : m_CloseNormal, kCloseRect.left,
-                  kCloseRect.top);
-        RECT text = kMessageRect;
-        SetBkMode(memory, TRANSPARENT);
-        SetTextColor(memory, RGB(255, 255, 255));
-        HGDIOBJ oldFont = SelectObject(memory, reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
-        DrawTextA(memory, m_Message.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(memory, oldFont);
+        bool pressed = m_Hover && Inside(m_Layout.closeRect, m_Press) && (GetAsyncKeyState(VK_LBUTTON) & 0x8000);
+        DrawKeyed(memory, Bitmap(pressed ? IDB_CLOSE_PRESSED : m_Hover ? IDB_CLOSE_HOVER : IDB_CLOSE_NORMAL),
+                  m_Layout.closeRect.left, m_Layout.closeRect.top);
+        if (m_Layout.messageId != 0) {
+            RECT text = m_Layout.messageRect;
+            SetBkMode(memory, TRANSPARENT);
+            SetTextColor(memory, RGB(255, 255, 255));
+            HGDIOBJ oldFont =
+                SelectObject(memory, reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
+            DrawTextA(memory, m_Message.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            SelectObject(memory, oldFont);
+        }
         BitBlt(target, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
         SelectObject(memory, oldFrame);
         DeleteObject(frame);
         DeleteDC(memory);
     }
 
-    void DrawOk(const DRAWITEMSTRUCT& item)
+    void DrawButton(const DRAWITEMSTRUCT& item)
     {
-        bool pressed = (item.itemState & ODS_SELECTED) != 0;
-        DrawKeyed(item.hDC, pressed ? m_OkPressedFace : m_OkButton.Hover() ? m_OkHoverFace : m_OkNormalFace, 0, 0);
-        RECT text = item.rcItem;
-        if (pressed) {
-            text.left += 1;
-            text.top += 1;
-            text.right += 1;
-            text.bottom += 1;
+        for (const DemoButton& button : m_Layout.buttons) {
+            if (button.id != static_cast<int>(item.CtlID)) continue;
+            bool pressed = (item.itemState & ODS_SELECTED) != 0;
+            bool hover = m_Controls[button.id]->Hover();
+            DrawKeyed(item.hDC, Bitmap(button.faces[pressed ? 2 : hover ? 0 : 1]), 0, 0);
+            RECT text = item.rcItem;
+            if (pressed) ::OffsetRect(&text, 1, 1);
+            SetBkMode(item.hDC, TRANSPARENT);
+            SetTextColor(item.hDC, RGB(0, 0, 0));
+            DrawTextA(item.hDC, button.caption, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
-        SetBkMode(item.hDC, TRANSPARENT);
-        SetTextColor(item.hDC, RGB(0, 0, 0));
-        DrawTextA(item.hDC, "确 定", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
 
+    void Browse()
+    {
+        FileChooserRequest request;
+        request.owner = m_hWnd;
+        request.title = "请选择水印文件";
+        request.initialFolder = m_ChooserFolder;
+        request.filters = {{"全部图片文件", "*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.tif;*.tiff;*.tga"}, {"全部文件", "*.*"}};
+        auto chosen = WindowSystem::Current().GetBackend().ChooseFiles(request);
+        if (chosen && !chosen->empty()) ::SetWindowTextA(GetDlgItem(m_Layout.editId), chosen->front().c_str());
+    }
+
+    const DemoLayout& m_Layout;
     std::string m_Message;
-    HBITMAP m_Background = nullptr;
-    HBITMAP m_CloseHover = nullptr;
-    HBITMAP m_CloseNormal = nullptr;
-    HBITMAP m_ClosePressed = nullptr;
-    HBITMAP m_OkHoverFace = nullptr;
-    HBITMAP m_OkNormalFace = nullptr;
-    HBITMAP m_OkPressedFace = nullptr;
+    std::string m_EditText;
+    std::string m_ChooserFolder;
+    std::map<int, HBITMAP> m_Bitmaps;
+    std::map<int, std::unique_ptr<HoverButton>> m_Controls;
     bool m_Hover = false;
-    HoverButton m_OkButton;
     bool m_Tracking = false;
     bool m_DragArmed = false;
     bool m_ClosedByCaptionButton = false;
     POINT m_Press = {-1, -1};
 };
 
-// Which of the three faces of a keyed bitmap triple the screen shows at `origin`; pixels in
+// Which face of a keyed bitmap triple the screen shows at `origin` (window pixels); pixels in
 // `ignore` (face coordinates, where a caption is drawn) are not compared.
 const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, POINT origin, const int (&ids)[3],
-                         RECT ignore = {})
+                         RECT ignore)
 {
     const char* names[3] = {"hover", "normal", "pressed"};
     for (int face = 0; face < 3; ++face) {
@@ -259,7 +338,7 @@ const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, P
         for (int y = 0; y < bitmap->height && same; ++y) {
             for (int x = 0; x < bitmap->width; ++x) {
                 uint32_t want = bitmap->pixels[static_cast<size_t>(y) * bitmap->width + x];
-                if (want == 0xFF00FF || Inside(ignore, {x, y})) continue;
+                if (want == kKeyPixel || Inside(ignore, {x, y})) continue;
                 if (screen[static_cast<size_t>(origin.y + y) * screenWidth + origin.x + x] != want) {
                     same = false;
                     break;
@@ -271,12 +350,14 @@ const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, P
     return "none";
 }
 
-// Prints what the screen shows of the dialog: its place, the faces of its two buttons, whether
-// the background matches the bitmap and whether the cut corners show the desktop.
-void Probe(GtkBackend& backend, HWND dialog)
+// Prints what the screen shows of the dialog: its place, whether the background matches its
+// bitmap outside the controls, whether cut pixels show the desktop, each button's face and
+// the edit field's text.
+void Probe(GtkBackend& backend, const SkinDemo& dialog)
 {
+    const DemoLayout& layout = dialog.Layout();
     RECT window;
-    GetWindowRect(dialog, &window);
+    GetWindowRect(dialog.m_hWnd, &window);
     std::vector<uint32_t> screen;
     int width = window.right - window.left;
     if (!backend.ScreenPixels(window, screen)) {
@@ -284,29 +365,36 @@ void Probe(GtkBackend& backend, HWND dialog)
         fflush(stdout);
         return;
     }
-    const SkinBitmap* background = FindSkinBitmap(IDB_NOTICE_BACKGROUND);
-    RECT okRect = {kOkPlace.x, kOkPlace.y, kOkPlace.x + 69, kOkPlace.y + 23};
+    std::vector<RECT> controls = {layout.closeRect, layout.messageRect, layout.editRect};
+    for (const DemoButton& button : layout.buttons) controls.push_back(ButtonRect(button));
+    const SkinBitmap* background = FindSkinBitmap(layout.backgroundId);
     long mismatches = 0;
     long cutShowingWindow = 0;
     for (int y = 0; y < background->height; ++y) {
         for (int x = 0; x < background->width; ++x) {
-            POINT point = {x, y};
             uint32_t want = background->pixels[static_cast<size_t>(y) * background->width + x];
             uint32_t shown = screen[static_cast<size_t>(y) * width + x];
-            if (want == 0xFF00FF) {
+            if (want == kKeyPixel) {
                 // The desktop shows through a cut pixel; the window's own colours never do.
-                if (shown == 0xFF00FF) ++cutShowingWindow;
+                if (shown == kKeyPixel) ++cutShowingWindow;
                 continue;
             }
-            if (Inside(kCloseRect, point) || Inside(okRect, point) || Inside(kMessageRect, point)) continue;
-            if (shown != want) ++mismatches;
+            bool onControl = false;
+            for (const RECT& rect : controls) onControl = onControl || Inside(rect, {x, y});
+            if (!onControl && shown != want) ++mismatches;
         }
     }
     const int closeIds[3] = {IDB_CLOSE_HOVER, IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED};
-    const int okIds[3] = {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED};
-    printf("window=%d,%d background-mismatches=%ld cut-pixels-drawn=%ld close=%s ok=%s\n", window.left, window.top,
-           mismatches, cutShowingWindow, FaceOnScreen(screen, width, {kCloseRect.left, kCloseRect.top}, closeIds),
-           FaceOnScreen(screen, width, kOkPlace, okIds, {4, 3, 65, 20}));
+    printf("window=%d,%d background-mismatches=%ld cut-pixels-drawn=%ld close=%s", window.left, window.top, mismatches,
+           cutShowingWindow, FaceOnScreen(screen, width, {layout.closeRect.left, layout.closeRect.top}, closeIds, {}));
+    for (const DemoButton& button : layout.buttons) {
+        RECT rect = ButtonRect(button);
+        RECT captionArea = button.caption[0] ? RECT{4, 3, rect.right - rect.left - 4, rect.bottom - rect.top - 3} : RECT{};
+        printf(" %s=%s", button.name, FaceOnScreen(screen, width, button.place, button.faces, captionArea));
+    }
+    if (layout.editId != 0)
+        printf(" edit=[%s]", GetWindowTextString(GetDlgItem(dialog.m_hWnd, layout.editId)).c_str());
+    printf("\n");
     fflush(stdout);
 }
 
@@ -315,10 +403,16 @@ void Probe(GtkBackend& backend, HWND dialog)
 int main(int argc, char** argv)
 {
     bool probe = false;
+    const DemoLayout* layout = &kNoticeLayout;
     std::string message = "处理完毕";
+    std::string chooserFolder;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--probe") == 0)
             probe = true;
+        else if (std::strcmp(argv[i], "--field") == 0)
+            layout = &kFieldLayout;
+        else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
+            chooserFolder = argv[++i];
         else
             message = argv[i];
     }
@@ -330,15 +424,16 @@ int main(int argc, char** argv)
     GtkBackend& gtk = *backend;
     WindowSystem system(std::move(backend));
     AddProgramResources(system.Resources());
-    NoticeDemo dialog(message);
+    SkinDemo dialog(*layout, message, chooserFolder);
     if (probe) {
         gtk.WatchSignal(SIGUSR1, [&dialog, &gtk] {
-            if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog.m_hWnd);
+            if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog);
         });
         printf("ready\n");
         fflush(stdout);
     }
     intptr_t result = dialog.DoModal();
     printf("result=%s\n", result == IDOK ? "ok" : dialog.ClosedByCaptionButton() ? "close-button" : "cancel");
+    if (layout->editId != 0) printf("edit=[%s]\n", dialog.EditText().c_str());
     return result == IDOK || result == IDCANCEL ? 0 : 1;
 }

@@ -35,6 +35,8 @@ struct GtkBackend::NativeChild {
     GtkWidget* widget = nullptr;
     GtkWidget* parent = nullptr;  // the GtkFixed it sits in
     bool settingText = false;     // our own text update, not the user's typing
+    int selectionStart = -1;      // the window system's selection last applied (bytes)
+    int selectionEnd = -1;
 };
 
 namespace {
@@ -176,10 +178,17 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer)
     return TRUE;
 }
 
-gboolean OnLeave(GtkWidget*, GdkEventCrossing* event, gpointer)
+// Crossings, including those into and out of the native children: the window system finds
+// the window under the pointer itself and sends the leave notices.
+gboolean OnCrossing(GtkWidget*, GdkEventCrossing* event, gpointer)
 {
-    // Leaving into one of our own native children is not leaving the window.
-    if (event->detail == GDK_NOTIFY_INFERIOR) return FALSE;
+    WindowSystem::Current().MouseMove(RootPoint(event->x_root, event->y_root), Modifiers(event->state));
+    return FALSE;
+}
+
+// Pointer moves over a native child: the window system hears of them, the child handles them.
+gboolean OnChildMotion(GtkWidget*, GdkEventMotion* event, gpointer)
+{
     WindowSystem::Current().MouseMove(RootPoint(event->x_root, event->y_root), Modifiers(event->state));
     return FALSE;
 }
@@ -243,6 +252,21 @@ void OnEditChanged(GtkEditable* editable, gpointer data)
     WindowSystem::Current().NativeEditChanged(child->window, gtk_entry_get_text(GTK_ENTRY(editable)));
 }
 
+// The user clicked or tabbed into an edit: the window system's focus follows.
+gboolean OnEditFocusIn(GtkWidget*, GdkEvent*, gpointer data)
+{
+    auto* child = static_cast<GtkBackend::NativeChild*>(data);
+    if (GetFocus() != child->window) SetFocus(child->window);
+    return FALSE;
+}
+
+// Character offset of a byte offset into UTF-8 text, clamped to the text.
+int CharacterOffset(const std::string& text, int byteOffset)
+{
+    size_t bytes = std::min(static_cast<size_t>(std::max(byteOffset, 0)), text.size());
+    return static_cast<int>(g_utf8_pointer_to_offset(text.c_str(), text.c_str() + bytes));
+}
+
 gboolean SetFlagLater(gpointer data)
 {
     *static_cast<bool*>(data) = true;
@@ -277,9 +301,13 @@ GtkBackend::GtkBackend()
 {
     GtkCssProvider* provider = gtk_css_provider_new();
     // Edits take the dialogs' 13-pixel rectangles and the dialogs' 9-point Song face.
+    // The skin draws each field's frame; the entry is the plain white inside of it in every state.
     gtk_css_provider_load_from_data(provider,
-                                    "entry.tessmark-edit { min-height: 0; padding: 0 2px; border-radius: 0; "
-                                    "font-family: \"SimSun\", \"AR PL UMing CN\", serif; font-size: 9pt; }",
+                                    "entry.tessmark-edit, entry.tessmark-edit:focus, entry.tessmark-edit:disabled {"
+                                    " min-height: 0; padding: 0 2px; margin: 0; border: none; border-radius: 0;"
+                                    " box-shadow: none; outline: none; background: #ffffff; color: #000000;"
+                                    " font-family: \"SimSun\", \"AR PL UMing CN\", serif; font-size: 9pt; }"
+                                    "entry.tessmark-edit:disabled { color: #808080; }",
                                     -1, nullptr);
     m_EditStyle = provider;
 }
@@ -366,7 +394,8 @@ void GtkBackend::TopLevelCreated(HWND window, const Surface&)
     g_signal_connect(gtkWindow, "motion-notify-event", G_CALLBACK(OnMotion), top.get());
     g_signal_connect(gtkWindow, "button-press-event", G_CALLBACK(OnButton), top.get());
     g_signal_connect(gtkWindow, "button-release-event", G_CALLBACK(OnButton), top.get());
-    g_signal_connect(gtkWindow, "leave-notify-event", G_CALLBACK(OnLeave), top.get());
+    g_signal_connect(gtkWindow, "leave-notify-event", G_CALLBACK(OnCrossing), top.get());
+    g_signal_connect(gtkWindow, "enter-notify-event", G_CALLBACK(OnCrossing), top.get());
     g_signal_connect(gtkWindow, "key-press-event", G_CALLBACK(OnKey), top.get());
     g_signal_connect(gtkWindow, "key-release-event", G_CALLBACK(OnKey), top.get());
     g_signal_connect(gtkWindow, "delete-event", G_CALLBACK(OnDelete), top.get());
@@ -552,6 +581,8 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
             gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(m_EditStyle),
                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
             g_signal_connect(record->widget, "changed", G_CALLBACK(OnEditChanged), record.get());
+            g_signal_connect(record->widget, "focus-in-event", G_CALLBACK(OnEditFocusIn), record.get());
+            g_signal_connect(record->widget, "motion-notify-event", G_CALLBACK(OnChildMotion), record.get());
         } else {
 #ifdef TESSMARK_HAVE_WEBKIT
             record->widget = webkit_web_view_new();
@@ -573,6 +604,19 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
         }
     }
     PlaceNativeChild(*child);
+    if (child->kind == NativeChildKind::Edit) {
+        // Focus and selection set by the program (a refused field gets the focus with its text
+        // selected); the user's own cursor moves are left alone.
+        if (m_System->Focus() == window && !gtk_widget_has_focus(child->widget) &&
+            gtk_widget_get_visible(child->widget))
+            gtk_widget_grab_focus(child->widget);
+        if (window->m_SelectionStart != child->selectionStart || window->m_SelectionEnd != child->selectionEnd) {
+            child->selectionStart = window->m_SelectionStart;
+            child->selectionEnd = window->m_SelectionEnd;
+            gtk_editable_select_region(GTK_EDITABLE(child->widget), CharacterOffset(window->m_Text, child->selectionStart),
+                                       CharacterOffset(window->m_Text, child->selectionEnd));
+        }
+    }
 }
 
 void GtkBackend::NativeChildDestroyed(HWND window)
