@@ -300,6 +300,7 @@ TEST(PictureDraw, ScalingMapsPixelsByNearestNeighbour)
 TEST(PictureDraw, ScaledPalettePictureUsesItsColours)
 {
     CPicture picture(2, 2, 1);
+    picture.Clear(0);
     picture.SetPaletteColor(0, 255, 0, 0);
     picture.SetPaletteColor(1, 0, 0, 255);
     picture.SetPixelIndex(1, 1, 1);  // top-right
