@@ -1,0 +1,230 @@
+// The command-line runner end to end: a mixed folder, the validation exit, parallel workers
+// giving the same bytes, and kills at random moments never leaving a cut-short file.
+#include "batch/JobSettings.h"
+#include "image/Picture.h"
+#include "tests/TestData.h"
+#include "tests/batch/ComposeFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// JPEG results (quality 90) may differ from the exact composition by this much per channel,
+// at most anywhere and on average over the picture.
+constexpr int kJpegLargestError = 48;
+constexpr double kJpegMeanError = 1.5;
+
+// The runner copied into a folder of its own: config.ini, temp.bmp and the default output
+// folder live beside it.
+class Runner {
+public:
+    explicit Runner(const TempDir& dir) : m_Exe(dir / "bin" / "tessmark-batch")
+    {
+        fs::create_directories(dir / "bin");
+        fs::copy_file(TESSMARK_BATCH_EXE, m_Exe);
+    }
+    fs::path Folder() const { return m_Exe.parent_path(); }
+
+    pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& outputFile) const
+    {
+        pid_t child = fork();
+        if (child == 0) {
+            int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            std::vector<std::string> all = {m_Exe.string()};
+            all.insert(all.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (std::string& argument : all)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        return child;
+    }
+
+    // Runs to the end; answers the exit code and fills the printed text.
+    int Run(const std::vector<std::string>& arguments, std::string& printed) const
+    {
+        fs::path outputFile = Folder() / "printed.txt";
+        pid_t child = Spawn(arguments, outputFile);
+        int status = 0;
+        waitpid(child, &status, 0);
+        std::vector<uint8_t> bytes = ReadFileBytes(outputFile);
+        printed.assign(bytes.begin(), bytes.end());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    fs::path m_Exe;
+};
+
+std::map<std::string, std::vector<uint8_t>> Contents(const fs::path& folder)
+{
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files[entry.path().filename().string()] = ReadFileBytes(entry.path());
+    return files;
+}
+
+std::set<std::string> Names(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+TEST(Runner, MixedFolderGivesExactlyTheExpectedOutputs)
+{
+    TempDir dir;
+    Runner runner(dir);
+    fs::path src = dir / "src";
+    fs::create_directories(src);
+    TestImage bmp = GradientImage(90, 60, 1);
+    TestImage png = GradientImage(70, 50, 2);
+    png.alpha.assign(static_cast<size_t>(70) * 50, 255);
+    for (int x = 0; x < 70; ++x)
+        png.alpha[static_cast<size_t>(25) * 70 + x] = static_cast<uint8_t>(x * 3);  // one soft row over white
+    TestImage jpg = GradientImage(120, 80, 3);
+    TestImage mark = SoftMark(24, 14);
+    WriteBmp24(src / "a.bmp", bmp);
+    ASSERT_TRUE(EncodeWithEngine(src / "b.png", png, PICTURE_FORMAT_PNG));
+    ASSERT_TRUE(EncodeWithEngine(src / "c.jpg", jpg, PICTURE_FORMAT_JPG));
+    ASSERT_TRUE(EncodeWithEngine(src / "d.gif", jpg, PICTURE_FORMAT_JPG));  // JPEG data under a .gif name
+    WriteFileBytes(src / "notes.txt", {'n', 'o'});
+    fs::create_directory(src / "sub.jpg");
+    WriteBmp24(src / ".hidden.bmp", bmp);
+    ASSERT_TRUE(EncodeWithEngine(dir / "mark.png", mark, PICTURE_FORMAT_PNG));
+
+    JobSettings settings;
+    settings.SrcFileType = 0;
+    settings.SrcFolderSite = src.string();
+    settings.WaterMarkFileSite = (dir / "mark.png").string();
+    settings.OutputFolderSite = "output";  // beside the executable
+    settings.PosType = 2;
+    settings.PosX = 5;
+    settings.PosY = 3;
+    ASSERT_TRUE(settings.SaveToIni((runner.Folder() / "config.ini").string()));
+
+    std::string printed;
+    ASSERT_EQ(runner.Run({"-j", "1"}, printed), 0) << printed;
+    EXPECT_NE(printed.find("[1/4] 正在处理图片\na.bmp\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("[4/4] 正在处理图片\nd.gif\n"), std::string::npos) << printed;
+    EXPECT_EQ(printed.substr(printed.size() - std::string("处理完毕\n").size()), "处理完毕\n");
+
+    fs::path output = runner.Folder() / "output";
+    ASSERT_EQ(Names(output), (std::set<std::string>{"a.bmp", "b.png", "c.jpg", "d.gif"}));
+    EXPECT_FALSE(fs::exists(runner.Folder() / "temp.bmp"));
+
+    // Expected pictures from the sources as the engine decodes them, composed by hand.
+    TestImage storedMark, storedPng, storedJpg;
+    ASSERT_TRUE(DecodeWithEngine(dir / "mark.png", storedMark));
+    ASSERT_TRUE(DecodeWithEngine(src / "b.png", storedPng));
+    ASSERT_TRUE(DecodeWithEngine(src / "c.jpg", storedJpg));
+    EXPECT_EQ(ReadFileBytes(output / "a.bmp"), EncodeBmp24(ExpectedComposite(bmp, storedMark, 2, 5, 3)));
+
+    TestImage result;
+    ASSERT_TRUE(DecodeWithEngine(output / "b.png", result));
+    EXPECT_TRUE(result.alpha.empty());
+    EXPECT_EQ(Compare(result, ExpectedComposite(storedPng, storedMark, 2, 5, 3)).largest, 0);
+
+    TestImage expectedJpg = ExpectedComposite(storedJpg, storedMark, 2, 5, 3);
+    for (const char* name : {"c.jpg", "d.gif"}) {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> bytes = ReadFileBytes(output / name);
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes[0], 0xFF);
+        EXPECT_EQ(bytes[1], 0xD8);
+        ASSERT_TRUE(DecodeWithEngine(output / name, result));
+        Difference difference = Compare(result, expectedJpg);
+        EXPECT_LE(difference.largest, kJpegLargestError);
+        EXPECT_LE(difference.mean, kJpegMeanError);
+    }
+
+    // Two workers, each through its own in-memory bitmap, write the same bytes.
+    ASSERT_EQ(runner.Run({"-j", "2", "--set", "OutputFolderSite=" + (dir / "parallel").string()}, printed), 0)
+        << printed;
+    EXPECT_EQ(Contents(dir / "parallel"), Contents(output));
+}
+
+TEST(Runner, MissingSettingPrintsItsMessageAndExitsWithTwo)
+{
+    TempDir dir;
+    Runner runner(dir);
+    std::string printed;
+    EXPECT_EQ(runner.Run({}, printed), 2);  // no config.ini: list mode with an empty list
+    EXPECT_EQ(printed, "请选择源文件\n");
+    EXPECT_EQ(runner.Run({"--set", "SrcFileType=0"}, printed), 2);
+    EXPECT_EQ(printed, "请选择源目录\n");
+    // --set saved the settings file beside the executable.
+    JobSettings saved;
+    saved.LoadFromIni((runner.Folder() / "config.ini").string());
+    EXPECT_EQ(saved.SrcFileType, 0);
+    EXPECT_EQ(runner.Run({"--bogus"}, printed), 2);
+}
+
+// A runner killed at random moments, many times over, leaves every output and config.ini
+// either absent, as before, or complete.
+TEST(Runner, KilledRunsNeverLeaveCutShortFiles)
+{
+    TempDir dir;
+    Runner runner(dir);
+    fs::path src = dir / "src";
+    fs::create_directories(src);
+    for (int i = 0; i < 8; ++i) {
+        TestImage picture = GradientImage(320, 240, i);
+        if (i % 2 == 0)
+            WriteBmp24(src / ("p" + std::to_string(i) + ".bmp"), picture);
+        else
+            ASSERT_TRUE(EncodeWithEngine(src / ("p" + std::to_string(i) + ".jpg"), picture, PICTURE_FORMAT_JPG));
+    }
+    ASSERT_TRUE(EncodeWithEngine(dir / "mark.png", SoftMark(60, 30), PICTURE_FORMAT_PNG));
+    const std::vector<std::string> arguments = {
+        "--set", "SrcFileType=0", "--set", "SrcFolderSite=" + src.string(), "--set",
+        "WaterMarkFileSite=" + (dir / "mark.png").string(), "--set", "SrcFileSite=" + std::string(2000, 'x') + ";",
+        "-j", "1"};
+
+    std::string printed;
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(runner.Run(arguments, printed), 0) << printed;
+    // Kills fall anywhere in the time a whole run takes (start-up included).
+    auto runMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    const auto reference = Contents(runner.Folder() / "output");
+    ASSERT_EQ(reference.size(), 8u);
+    const std::vector<uint8_t> config = ReadFileBytes(runner.Folder() / "config.ini");
+    fs::remove_all(runner.Folder() / "output");
+
+    std::mt19937 random(7);
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        fs::remove_all(runner.Folder() / "output");
+        pid_t child = runner.Spawn(arguments, dir / "killed.txt");
+        usleep(static_cast<useconds_t>(random() % static_cast<uint64_t>(runMicroseconds + 1)));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        ASSERT_EQ(ReadFileBytes(runner.Folder() / "config.ini"), config);
+        if (!fs::exists(runner.Folder() / "output"))
+            continue;
+        for (const auto& [name, bytes] : Contents(runner.Folder() / "output")) {
+            if (name.front() == '.')
+                continue;  // a hidden sibling being written when the kill came
+            ASSERT_TRUE(reference.count(name)) << name;
+            ASSERT_EQ(bytes, reference.at(name)) << name;
+        }
+    }
+}
