@@ -169,13 +169,24 @@ public:
             ::SetWindowPos(GetDlgItem(m_Layout.editId), nullptr, edit.left, edit.top, edit.right - edit.left,
                            edit.bottom - edit.top, SWP_NOZORDER);
         }
+        HICON icon = LoadIconA(AfxGetResourceHandle(), IDI_MAINFRAME);
+        SetIcon(icon, TRUE);
+        SetIcon(icon, FALSE);
         CenterWindow();
         return TRUE;
     }
 
+    // An empty field is refused with a message box, and the dialog stays open.
     void OnOK() override
     {
-        if (m_Layout.editId != 0) m_EditText = GetWindowTextString(GetDlgItem(m_Layout.editId));
+        if (m_Layout.editId != 0) {
+            m_EditText = GetWindowTextString(GetDlgItem(m_Layout.editId));
+            if (m_EditText.empty()) {
+                ::MessageBoxA(m_hWnd, "请选择水印文件", "Tessmark", MB_OK | MB_ICONEXCLAMATION);
+                ::SetFocus(GetDlgItem(m_Layout.editId));
+                return;
+            }
+        }
         CDialog::OnOK();
     }
 
@@ -208,6 +219,15 @@ protected:
             ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
             *result = 0;
             return true;
+        case WM_RBUTTONUP:
+            // The window's menu on a right click in the caption band.
+            if (point.y < kCaptionHeight) {
+                POINT screen = point;
+                ::ClientToScreen(m_hWnd, &screen);
+                TrackPopupMenu(GetSystemMenu(FALSE), 0, screen.x, screen.y, 0, m_hWnd, nullptr);
+            }
+            *result = 0;
+            return true;
         case WM_MOUSELEAVE:
             m_Tracking = false;
             m_Hover = false;
@@ -219,6 +239,11 @@ protected:
             *result = TRUE;
             return true;
         case WM_COMMAND:
+            // Commands of the window's menu go on as system commands.
+            if (lParam == 0 && LOWORD(wParam) >= SC_SIZE) {
+                *result = ::SendMessageA(m_hWnd, WM_SYSCOMMAND, LOWORD(wParam), 0);
+                return true;
+            }
             if (LOWORD(wParam) == IDC_MARK_BROWSE && HIWORD(wParam) == BN_CLICKED && m_Layout.editId != 0) {
                 Browse();
                 *result = 0;

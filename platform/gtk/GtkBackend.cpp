@@ -762,6 +762,8 @@ int GtkBackend::MessageBox(HWND owner, const std::string& text, const std::strin
         gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", GTK_RESPONSE_OK);
         if (buttons == MB_OKCANCEL) gtk_dialog_add_button(GTK_DIALOG(dialog), "取消", GTK_RESPONSE_CANCEL);
     }
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons == MB_YESNO ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     DialogRun run;
     g_signal_connect(dialog, "response", G_CALLBACK(OnDialogResponse), &run);
     gtk_widget_show(dialog);

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the skin demo on a private X server (1920 x 1080), drives it with xdotool and checks what
 # the screen shows through the demo's probe: shape, close button hover and press, caption drag,
-# OK button press, and the dialog's result. Exits 77 (skipped) without Xvfb or xdotool.
+# OK button press, a native edit field, the file chooser, the message box and the popup menu.
+# Exits 77 (skipped) without Xvfb or xdotool.
 set -u
 demo="$1"
 if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
@@ -132,6 +133,18 @@ start_demo --field --folder "$tmp/pictures"
 x=$(((1920 - 394) / 2))
 y=$(((1080 - 161) / 2))
 expect "window=$x,$y" background-mismatches=0 cut-pixels-drawn=0 close=normal ok=normal browse=normal "edit=[]"
+# OK with the field empty: a GTK message box, answered with its button; the dialog stays.
+xdotool mousemove $((x + 144)) $((y + 131)) click 1
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessmark$' | head -n 1)
+[ -n "$box" ] || fail "no message box"
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$box")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 15)) click 1
+for i in $(seq 1 50); do
+  [ -z "$(xdotool search --onlyvisible --name '^Tessmark$' 2>/dev/null)" ] && break
+  sleep 0.1
+done
+expect "window=$x,$y" background-mismatches=0 "edit=[]"
 xdotool mousemove $((x + 150)) $((y + 79)) click 1
 sleep 0.2
 xdotool type "abc"
@@ -154,4 +167,14 @@ expect "edit=[$tmp/pictures/mark.png]" browse=normal background-mismatches=0
 xdotool mousemove $((x + 144)) $((y + 131)) click 1
 expect_end "edit=[$tmp/pictures/mark.png]"
 grep -qxF "result=ok" "$tmp/out" || fail "the field dialog did not end with OK"
+
+# The window's menu as a GTK popup: its close command ends the dialog.
+start_demo
+x=822
+y=455
+expect "window=$x,$y" close=normal
+xdotool mousemove $((x + 150)) $((y + 12)) click 3
+sleep 0.5
+xdotool key c
+expect_end "result=cancel"
 echo "PASS"
