@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -108,7 +109,8 @@ WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
     : m_Backend(std::move(backend)), m_UiThread(std::this_thread::get_id()),
       m_Instance(std::make_unique<InstanceObject>())
 {
-    assert(g_Current == nullptr);
+    // Win32 calls reach one window system; a second one at the same time is a programming error.
+    if (g_Current != nullptr) std::abort();
     g_Current = this;
     m_Backend->Attach(*this);
 }
@@ -1218,11 +1220,11 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return hit == HTCLIENT ? TRUE : FALSE;
     }
     case WM_ERASEBKGND: {
-        if (window->m_Class != WindowClass::Generic && window->m_Class != WindowClass::Dialog) return 0;
+        // Only dialogs have a class background; the generic window class has none.
+        if (window->m_Class != WindowClass::Dialog) return 0;
         RECT client;
         GetClientRect(window, &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client,
-                 GetSysColorBrush(window->m_Class == WindowClass::Dialog ? COLOR_BTNFACE : COLOR_WINDOW));
+        FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
     case WM_ICONERASEBKGND: {
