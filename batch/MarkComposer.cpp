@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <limits>
 #include <unistd.h>
 
@@ -31,6 +32,8 @@ constexpr ExtensionType kExtensionTable[] = {
 };
 
 constexpr size_t kFileHeaderBytes = 14;
+// Rows are captured into temp.bmp in bands of about this many bytes.
+constexpr uint64_t kCaptureBandBytes = 1 << 20;
 constexpr size_t kInfoHeaderBytes = 40;
 
 void WriteLE16(BYTE* out, size_t offset, uint16_t value)
@@ -246,15 +249,38 @@ void CMarkComposer::ComposeFile(WatermarkJob job) const
     ComposeFile(job, CPathHelper().ResolvePath("temp.bmp"), workspace);
 }
 
-ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace,
-                                               const BYTE*& bytes, size_t& size) const
+namespace {
+
+// The composed canvas of one job and the layout of its intermediate bitmap file.
+class ComposedCanvas {
+public:
+    ComposeResult Compose(const CMarkComposer& composer, const WatermarkJob& job);
+
+    uint64_t FileBytes() const { return m_FileBytes; }
+    uint64_t HeaderBytes() const { return kFileHeaderBytes + kInfoHeaderBytes + m_TableBytes; }
+    uint64_t RowBytes() const { return m_RowBytes; }
+    LONG Height() const { return m_Info.header.biHeight; }
+
+    // Reads `lines` rows from scan line `start` (0 = bottom) into `pixels` at the capture depth.
+    bool CaptureRows(LONG start, LONG lines, BYTE* pixels);
+    // The file header, info header and colour table (HeaderBytes() bytes), as the read-back
+    // left them; valid after the first CaptureRows.
+    void WriteHeaders(BYTE* out) const;
+
+private:
+    std::unique_ptr<Canvas> m_Canvas;
+    CaptureInfo m_Info{};
+    uint64_t m_TableBytes = 0;
+    uint64_t m_RowBytes = 0;
+    uint64_t m_FileBytes = 0;
+};
+
+ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const WatermarkJob& job)
 {
-    bytes = nullptr;
-    size = 0;
-    int32_t sourceType = GetImageType(job.SrcPath);
+    int32_t sourceType = composer.GetImageType(job.SrcPath);
     if (sourceType == PICTURE_FORMAT_UNKNOWN)
         return ComposeResult::NotAPicture;
-    int32_t markType = GetImageType(job.MarkPath);
+    int32_t markType = composer.GetImageType(job.MarkPath);
     if (markType == PICTURE_FORMAT_UNKNOWN)
         return ComposeResult::NotAPicture;
 
@@ -269,96 +295,141 @@ ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeW
         sh > std::numeric_limits<int>::max())
         return ComposeResult::SourceUnreadable;
 
-    Canvas canvas(sw, sh);
-    if (!canvas.IsValid())
+    m_Canvas = std::make_unique<Canvas>(sw, sh);
+    if (!m_Canvas->IsValid())
         return ComposeResult::IntermediateFailed;
-    // The canvas starts white: it shows only where the source itself is transparent.
-    PatBlt(canvas.Memory(), 0, 0, static_cast<int>(sw), static_cast<int>(sh), WHITENESS);
-    source.Draw(canvas.Memory(), 0, 0, sw, sh);
-    source.Destroy();  // not needed any more; frees its block before the capture buffer is used
+    // The canvas starts white; the white shows only where the source itself is transparent.
+    // An opaque source drawn at its own size is copied over every canvas pixel, so the fill
+    // is skipped for it (it would not change a single output byte).
+    bool sourceCoversCanvas = source.info.bEnabled && !source.AlphaIsValid() && source.GetTransIndex() == -1 &&
+                              !source.info.bAlphaPaletteEnabled;
+    if (!sourceCoversCanvas)
+        PatBlt(m_Canvas->Memory(), 0, 0, static_cast<int>(sw), static_cast<int>(sh), WHITENESS);
+    source.Draw(m_Canvas->Memory(), 0, 0, sw, sh);
+    source.Destroy();  // not needed any more: its memory is free before the capture
     POINT at = PlaceWatermark(job.PosType, job.PosX, job.PosY, sw, sh, ww, wh);
-    mark.Draw(canvas.Memory(), at.x, at.y, ww, wh);
-    canvas.Deselect();
+    mark.Draw(m_Canvas->Memory(), at.x, at.y, ww, wh);
+    m_Canvas->Deselect();
 
     int depth = DisplayCaptureDepth();
-    size_t tableBytes = depth <= 8 ? 4u << depth : 0;
+    m_TableBytes = depth <= 8 ? 4u << depth : 0;
     BITMAP bitmap;
-    if (GetObjectA(canvas.Bitmap(), sizeof bitmap, &bitmap) == 0 || bitmap.bmWidth <= 0 || bitmap.bmHeight <= 0)
+    if (GetObjectA(m_Canvas->Bitmap(), sizeof bitmap, &bitmap) == 0 || bitmap.bmWidth <= 0 || bitmap.bmHeight <= 0)
         return ComposeResult::IntermediateFailed;
-    uint64_t rowBytes = ((static_cast<uint64_t>(depth) * static_cast<uint64_t>(bitmap.bmWidth) + 31) / 32) * 4;
-    uint64_t pixelBytes = rowBytes * static_cast<uint64_t>(bitmap.bmHeight);
-    uint64_t fileBytes = kFileHeaderBytes + kInfoHeaderBytes + tableBytes + pixelBytes;
-    if (fileBytes > std::numeric_limits<uint32_t>::max())
+    m_RowBytes = ((static_cast<uint64_t>(depth) * static_cast<uint64_t>(bitmap.bmWidth) + 31) / 32) * 4;
+    m_FileBytes = HeaderBytes() + m_RowBytes * static_cast<uint64_t>(bitmap.bmHeight);
+    if (m_FileBytes > std::numeric_limits<uint32_t>::max())
         return ComposeResult::IntermediateFailed;  // the file header's size field cannot hold it
 
-    BYTE* buffer = workspace.Intermediate(static_cast<size_t>(fileBytes));
+    m_Info.header.biSize = kInfoHeaderBytes;
+    m_Info.header.biWidth = bitmap.bmWidth;
+    m_Info.header.biHeight = bitmap.bmHeight;
+    m_Info.header.biPlanes = 1;
+    m_Info.header.biBitCount = static_cast<WORD>(depth);
+    m_Info.header.biCompression = BI_RGB;
+    return ComposeResult::Written;
+}
+
+bool ComposedCanvas::CaptureRows(LONG start, LONG lines, BYTE* pixels)
+{
+    // Where the read-back writes nothing (the row padding, and the unused bits of a last
+    // partly used byte) a zero-filled buffer has zeros; buffers here are reused, so that part
+    // of every row is cleared first.
+    size_t usedRowBytes = static_cast<size_t>(m_Info.header.biBitCount) * static_cast<size_t>(m_Info.header.biWidth) / 8;
+    if (usedRowBytes < m_RowBytes) {
+        for (LONG row = 0; row < lines; ++row)
+            std::memset(pixels + static_cast<size_t>(row) * m_RowBytes + usedRowBytes, 0, m_RowBytes - usedRowBytes);
+    }
+    return GetDIBits(m_Canvas->Display(), m_Canvas->Bitmap(), static_cast<UINT>(start), static_cast<UINT>(lines), pixels,
+                     reinterpret_cast<BITMAPINFO*>(&m_Info), DIB_RGB_COLORS) == lines;
+}
+
+void ComposedCanvas::WriteHeaders(BYTE* out) const
+{
+    WriteLE16(out, 0, 0x4D42);
+    WriteLE32(out, 2, static_cast<uint32_t>(m_FileBytes));
+    WriteLE16(out, 6, 0);
+    WriteLE16(out, 8, 0);
+    WriteLE32(out, 10, static_cast<uint32_t>(HeaderBytes()));
+    BYTE* header = out + kFileHeaderBytes;
+    const BITMAPINFOHEADER& h = m_Info.header;
+    WriteLE32(header, 0, h.biSize);
+    WriteLE32(header, 4, static_cast<uint32_t>(h.biWidth));
+    WriteLE32(header, 8, static_cast<uint32_t>(h.biHeight));
+    WriteLE16(header, 12, h.biPlanes);
+    WriteLE16(header, 14, h.biBitCount);
+    WriteLE32(header, 16, h.biCompression);
+    WriteLE32(header, 20, h.biSizeImage);
+    WriteLE32(header, 24, static_cast<uint32_t>(h.biXPelsPerMeter));
+    WriteLE32(header, 28, static_cast<uint32_t>(h.biYPelsPerMeter));
+    WriteLE32(header, 32, h.biClrUsed);
+    WriteLE32(header, 36, h.biClrImportant);
+    BYTE* table = header + kInfoHeaderBytes;
+    for (size_t i = 0; i < m_TableBytes / 4; ++i) {
+        table[4 * i] = m_Info.colors[i].rgbBlue;
+        table[4 * i + 1] = m_Info.colors[i].rgbGreen;
+        table[4 * i + 2] = m_Info.colors[i].rgbRed;
+        table[4 * i + 3] = m_Info.colors[i].rgbReserved;
+    }
+}
+
+}  // namespace
+
+ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace,
+                                               const BYTE*& bytes, size_t& size) const
+{
+    bytes = nullptr;
+    size = 0;
+    ComposedCanvas canvas;
+    ComposeResult composed = canvas.Compose(*this, job);
+    if (composed != ComposeResult::Written)
+        return composed;
+    BYTE* buffer = workspace.Intermediate(static_cast<size_t>(canvas.FileBytes()));
     if (buffer == nullptr)
         return ComposeResult::IntermediateFailed;
-    BYTE* pixels = buffer + kFileHeaderBytes + kInfoHeaderBytes + tableBytes;
-
-    CaptureInfo info{};
-    info.header.biSize = kInfoHeaderBytes;
-    info.header.biWidth = bitmap.bmWidth;
-    info.header.biHeight = bitmap.bmHeight;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = static_cast<WORD>(depth);
-    info.header.biCompression = BI_RGB;
-    // The buffer is reused: clear what a zero-filled buffer would have where the read-back may
-    // write nothing (the row padding).
-    size_t usedRowBytes = (static_cast<size_t>(depth) * static_cast<size_t>(bitmap.bmWidth) + 7) / 8;
-    if (usedRowBytes < rowBytes) {
-        for (LONG row = 0; row < bitmap.bmHeight; ++row)
-            std::memset(pixels + static_cast<size_t>(row) * rowBytes + usedRowBytes, 0, rowBytes - usedRowBytes);
-    }
-    if (GetDIBits(canvas.Display(), canvas.Bitmap(), 0, static_cast<UINT>(bitmap.bmHeight), pixels,
-                  reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == 0)
+    if (!canvas.CaptureRows(0, canvas.Height(), buffer + canvas.HeaderBytes()))
         return ComposeResult::IntermediateFailed;
-
-    // File header, then the info header and colour table as the read-back left them.
-    WriteLE16(buffer, 0, 0x4D42);
-    WriteLE32(buffer, 2, static_cast<uint32_t>(fileBytes));
-    WriteLE16(buffer, 6, 0);
-    WriteLE16(buffer, 8, 0);
-    WriteLE32(buffer, 10, static_cast<uint32_t>(kFileHeaderBytes + kInfoHeaderBytes + tableBytes));
-    BYTE* header = buffer + kFileHeaderBytes;
-    WriteLE32(header, 0, info.header.biSize);
-    WriteLE32(header, 4, static_cast<uint32_t>(info.header.biWidth));
-    WriteLE32(header, 8, static_cast<uint32_t>(info.header.biHeight));
-    WriteLE16(header, 12, info.header.biPlanes);
-    WriteLE16(header, 14, info.header.biBitCount);
-    WriteLE32(header, 16, info.header.biCompression);
-    WriteLE32(header, 20, info.header.biSizeImage);
-    WriteLE32(header, 24, static_cast<uint32_t>(info.header.biXPelsPerMeter));
-    WriteLE32(header, 28, static_cast<uint32_t>(info.header.biYPelsPerMeter));
-    WriteLE32(header, 32, info.header.biClrUsed);
-    WriteLE32(header, 36, info.header.biClrImportant);
-    BYTE* table = header + kInfoHeaderBytes;
-    for (size_t i = 0; i < tableBytes / 4; ++i) {
-        table[4 * i] = info.colors[i].rgbBlue;
-        table[4 * i + 1] = info.colors[i].rgbGreen;
-        table[4 * i + 2] = info.colors[i].rgbRed;
-        table[4 * i + 3] = info.colors[i].rgbReserved;
-    }
+    canvas.WriteHeaders(buffer);
     bytes = buffer;
-    size = static_cast<size_t>(fileBytes);
+    size = static_cast<size_t>(canvas.FileBytes());
     return ComposeResult::Written;
 }
 
 ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath,
                                          ComposeWorkspace& workspace) const
 {
-    const BYTE* bytes = nullptr;
-    size_t size = 0;
-    ComposeResult built = BuildIntermediate(job, workspace, bytes, size);
-    if (built != ComposeResult::Written)
-        return built;
+    {
+        ComposedCanvas canvas;
+        ComposeResult composed = canvas.Compose(*this, job);
+        if (composed != ComposeResult::Written)
+            return composed;
 
-    int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return ComposeResult::IntermediateFailed;
-    bool written = WriteAll(fd, bytes, size);
-    if (close(fd) != 0 || !written)
-        return ComposeResult::IntermediateFailed;
+        // The file gets the same bytes as the one-buffer capture, written a band of rows at a
+        // time so no buffer of the whole picture is needed.
+        LONG bandRows = static_cast<LONG>(std::max<uint64_t>(1, kCaptureBandBytes / canvas.RowBytes()));
+        bandRows = std::min(bandRows, canvas.Height());
+        BYTE* band = workspace.Intermediate(static_cast<size_t>(canvas.RowBytes() * static_cast<uint64_t>(bandRows)));
+        if (band == nullptr)
+            return ComposeResult::IntermediateFailed;
+
+        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return ComposeResult::IntermediateFailed;
+        bool written = true;
+        for (LONG start = 0; written && start < canvas.Height(); start += bandRows) {
+            LONG lines = std::min(bandRows, canvas.Height() - start);
+            written = canvas.CaptureRows(start, lines, band);
+            if (written && start == 0) {
+                // The headers come after the first read-back, which completes them.
+                BYTE headers[kFileHeaderBytes + kInfoHeaderBytes + 1024];
+                canvas.WriteHeaders(headers);
+                written = WriteAll(fd, headers, static_cast<size_t>(canvas.HeaderBytes()));
+            }
+            written = written && WriteAll(fd, band, static_cast<size_t>(canvas.RowBytes()) * static_cast<size_t>(lines));
+        }
+        if (close(fd) != 0 || !written)
+            return ComposeResult::IntermediateFailed;
+    }  // the canvas is released before the reload
 
     CPicture result(tempBmpPath.c_str(), PICTURE_FORMAT_BMP);
     if (!result.IsValid())

@@ -136,6 +136,7 @@ TEST(MarkComposer, IntermediateBitmapFollowsTheDisplayDepth)
     TempDir dir;
     WriteBmp24(dir / "src.bmp", SolidImage(13, 5, 255, 0, 0));
     WriteBmp24(dir / "mark.bmp", SolidImage(2, 2, 0, 0, 255));
+    WriteBmp24(dir / "wide.bmp", GradientImage(701, 500, 4));  // temp.bmp gets it in several bands
     struct Case {
         int displayBits;
         uint16_t depth;
@@ -188,6 +189,13 @@ TEST(MarkComposer, IntermediateBitmapFollowsTheDisplayDepth)
             EXPECT_EQ(mark[0], 255);
             EXPECT_EQ(mark[2], 0);
         }
+
+        // temp.bmp, written band by band, holds the same bytes as the one-buffer capture.
+        job.SrcPath = (dir / "wide.bmp").string();
+        ASSERT_EQ(composer.BuildIntermediate(job, workspace, file, size), ComposeResult::Written);
+        ComposeWorkspace fileWorkspace;
+        ASSERT_EQ(composer.ComposeFile(job, (dir / "temp.bmp").string(), fileWorkspace), ComposeResult::Written);
+        EXPECT_EQ(ReadFileBytes(dir / "temp.bmp"), std::vector<uint8_t>(file, file + size));
     }
 }
 
