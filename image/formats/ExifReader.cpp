@@ -104,6 +104,21 @@ bool UnitFactor(int unit, float& factor)
     }
 }
 
+// Whole-number tags saturate instead of overflowing the field (NaN reads as 0).
+int32_t ToInt32(double value)
+{
+    if (!(value == value))
+        return 0;
+    return static_cast<int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
+}
+
+uint32_t ToUInt32(double value)
+{
+    if (!(value > 0))
+        return 0;
+    return static_cast<uint32_t>(std::min(value, 4294967295.0));
+}
+
 bool IsStartOfFrame(int marker)
 {
     return (marker >= 0xC0 && marker <= 0xC3) || (marker >= 0xC5 && marker <= 0xC7) ||
@@ -382,7 +397,7 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
         case TAG_MAKE: CopyText(exif.CameraMake, 31, value, byteCount); break;
         case TAG_MODEL: CopyText(exif.CameraModel, 39, value, byteCount); break;
         case TAG_ORIENTATION:
-            exif.Orientation = static_cast<int32_t>(number);
+            exif.Orientation = ToInt32(number);
             if (exif.Orientation < 1 || exif.Orientation > 8) {
                 snprintf(m_szLastError, sizeof m_szLastError, "%s", kUndefinedRotation);
                 exif.Orientation = 0;
@@ -390,20 +405,20 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
             break;
         case TAG_XRESOLUTION: exif.Xresolution = static_cast<float>(number); break;
         case TAG_YRESOLUTION: exif.Yresolution = static_cast<float>(number); break;
-        case TAG_RESOLUTIONUNIT: UnitFactor(static_cast<int>(number), exif.ResolutionUnit); break;
-        case TAG_THUMBNAIL_OFFSET: thumbnailOffset = static_cast<uint32_t>(number); break;
-        case TAG_THUMBNAIL_LENGTH: thumbnailSize = static_cast<uint32_t>(number); break;
+        case TAG_RESOLUTIONUNIT: UnitFactor(ToInt32(number), exif.ResolutionUnit); break;
+        case TAG_THUMBNAIL_OFFSET: thumbnailOffset = ToUInt32(number); break;
+        case TAG_THUMBNAIL_LENGTH: thumbnailSize = ToUInt32(number); break;
         case TAG_EXPOSURETIME: exif.ExposureTime = static_cast<float>(number); break;
         case TAG_FNUMBER: exif.ApertureFNumber = static_cast<float>(number); break;
-        case TAG_EXPOSURE_PROGRAM: exif.ExposureProgram = static_cast<int32_t>(number); break;
+        case TAG_EXPOSURE_PROGRAM: exif.ExposureProgram = ToInt32(number); break;
         case TAG_ISO_EQUIVALENT:
-            exif.ISOequivalent = static_cast<int32_t>(number);
+            exif.ISOequivalent = ToInt32(number);
             if (exif.ISOequivalent < 50)
-                exif.ISOequivalent *= 200;
+                exif.ISOequivalent = ToInt32(exif.ISOequivalent * 200.0);
             break;
         case TAG_EXIF_VERSION: CopyText(exif.Version, 4, value, byteCount); break;
         case TAG_DATETIME_ORIGINAL: CopyText(exif.DateTime, 19, value, byteCount); break;
-        case TAG_COMPRESSION_LEVEL: exif.CompressionLevel = static_cast<int32_t>(number); break;
+        case TAG_COMPRESSION_LEVEL: exif.CompressionLevel = ToInt32(number); break;
         case TAG_SHUTTERSPEED:
             if (exif.ExposureTime == 0)
                 exif.ExposureTime = static_cast<float>(1.0 / std::exp(number * std::log(2.0)));
@@ -416,9 +431,9 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
         case TAG_BRIGHTNESS: exif.Brightness = static_cast<float>(number); break;
         case TAG_EXPOSURE_BIAS: exif.ExposureBias = static_cast<float>(number); break;
         case TAG_SUBJECT_DISTANCE: exif.Distance = static_cast<float>(number); break;
-        case TAG_METERING_MODE: exif.MeteringMode = static_cast<int32_t>(number); break;
-        case TAG_WHITEBALANCE: exif.Whitebalance = static_cast<int32_t>(number); break;
-        case TAG_FLASH: exif.FlashUsed = (static_cast<int64_t>(number) & 7) ? 1 : 0; break;
+        case TAG_METERING_MODE: exif.MeteringMode = ToInt32(number); break;
+        case TAG_WHITEBALANCE: exif.Whitebalance = ToInt32(number); break;
+        case TAG_FLASH: exif.FlashUsed = (ToInt32(number) & 7) ? 1 : 0; break;
         case TAG_FOCALLENGTH: exif.FocalLength = static_cast<float>(number); break;
         case TAG_USERCOMMENT: {
             // Trailing spaces are cut; an "ASCII" character-code prefix and the padding
@@ -446,14 +461,14 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
         }
         case TAG_EXIF_IMAGEWIDTH:
         case TAG_EXIF_IMAGELENGTH: {
-            const int32_t dimension = static_cast<int32_t>(number);
+            const int32_t dimension = ToInt32(number);
             if (ExifImageWidth < dimension)
                 ExifImageWidth = dimension;
             break;
         }
         case TAG_FOCALPLANEXRES: exif.FocalplaneXRes = static_cast<float>(number); break;
         case TAG_FOCALPLANEYRES: exif.FocalplaneYRes = static_cast<float>(number); break;
-        case TAG_FOCALPLANEUNITS: UnitFactor(static_cast<int>(number), exif.FocalplaneUnits); break;
+        case TAG_FOCALPLANEUNITS: UnitFactor(ToInt32(number), exif.FocalplaneUnits); break;
         case TAG_EXIF_OFFSET:
         case TAG_INTEROP_OFFSET: {
             if (byteCount < 4)

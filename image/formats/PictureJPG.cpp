@@ -181,6 +181,17 @@ unsigned ScaleDenominator(BYTE requested)
     return 1;
 }
 
+// An EXIF resolution, truncated to whole dots per inch, when the bitmap header's pixels per
+// metre can hold it; absurd values (a corrupt or hostile tag) leave the resolution as it was.
+bool UsableDpi(double value, long& dpi)
+{
+    constexpr double kMaxDpi = 54000000.0;  // 2^31 pixels per metre
+    if (!(value >= -kMaxDpi && value <= kMaxDpi))
+        return false;
+    dpi = static_cast<long>(value);
+    return true;
+}
+
 bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool foundExif)
 {
     jpeg_decompress_struct& cinfo = state.cinfo;
@@ -241,10 +252,13 @@ bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool
 
     const EXIFINFO& exif = pic.m_exifinfo;
     if (foundExif) {
-        if (exif.Xresolution != 0 && exif.ResolutionUnit != 0)
-            pic.SetXDPI(static_cast<long>(exif.Xresolution / exif.ResolutionUnit));
-        if (exif.Yresolution != 0 && exif.ResolutionUnit != 0)
-            pic.SetYDPI(static_cast<long>(exif.Yresolution / exif.ResolutionUnit));
+        long dpi = 0;
+        if (exif.Xresolution != 0 && exif.ResolutionUnit != 0 &&
+            UsableDpi(exif.Xresolution / exif.ResolutionUnit, dpi))
+            pic.SetXDPI(dpi);
+        if (exif.Yresolution != 0 && exif.ResolutionUnit != 0 &&
+            UsableDpi(exif.Yresolution / exif.ResolutionUnit, dpi))
+            pic.SetYDPI(dpi);
     } else if (cinfo.density_unit == 2) {
         pic.SetXDPI(static_cast<long>(std::floor(cinfo.X_density * 2.54 + 0.5)));
         pic.SetYDPI(static_cast<long>(std::floor(cinfo.Y_density * 2.54 + 0.5)));

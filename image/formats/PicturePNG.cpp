@@ -23,6 +23,10 @@ constexpr char kSaveError[] = "Error saving PNG file";
 constexpr char kNotEnoughData[] = "Not enough image data";
 constexpr char kNoAlphaMemory[] = "CPicture::Create can't allocate memory";
 
+constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
+// Chunk names, 5 bytes each with their terminating zero, in libpng's list form.
+constexpr png_byte kSkippedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL\0tIME";
+
 // Deflate never expands more than about 1032 times (a 258-byte match per 2-bit code), so a
 // stream shorter than the raw pixel bytes / this factor cannot hold the picture.
 constexpr uint64_t kMaxDeflateRatio = 1032;
@@ -410,6 +414,12 @@ bool CPicturePNG::Decode(CStream* hFile)
     }
     png_set_read_fn(state.png, hFile, ReadCallback);
     png_set_error_fn(state.png, info.szLastError, ErrorRoutine, nullptr);
+    // Text and other metadata chunks are never used: skipping them unread means a chunk
+    // that claims a gigabyte of text costs nothing. Other ancillary chunks bigger than the
+    // limit are dropped by libpng with a warning.
+    png_set_keep_unknown_chunks(state.png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks,
+                                static_cast<int>(sizeof kSkippedChunks / 5));
+    png_set_chunk_malloc_max(state.png, kMaxChunkBytes);
 
     const bool ok = ReadPng(*this, state, hFile);
     free(state.row);

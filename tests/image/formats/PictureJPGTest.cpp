@@ -179,6 +179,31 @@ TEST(JpegDecode, ResolutionFromExifElseJfif)
     }
 }
 
+// An EXIF resolution that no bitmap header can hold (4294967295 per 1/100 mm) leaves the
+// resolution as it was.
+TEST(JpegDecode, AbsurdExifResolutionKeepsTheDefault)
+{
+    REQUIRE_TESTDATA();
+    const Bytes file = ReadFileBytes(TestDataDir() / "jpeg/mozilla/jpg-size-8x8.jpg");
+    const Bytes exif = {
+        'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,  // TIFF header, IFD0 at 8
+        2, 0,                                                   // two entries
+        0x1A, 0x01, 5, 0, 1, 0, 0, 0, 38, 0, 0, 0,              // XResolution at 38
+        0x28, 0x01, 3, 0, 1, 0, 0, 0, 4, 0, 0, 0,               // ResolutionUnit 4 (mm)
+        0, 0, 0, 0,                                             // no next directory
+        0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0,                     // 4294967295 / 1
+    };
+    Bytes patched(file.begin(), file.begin() + 2);
+    const size_t length = exif.size() + 2;
+    patched.insert(patched.end(), {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length)});
+    patched.insert(patched.end(), exif.begin(), exif.end());
+    patched.insert(patched.end(), file.begin() + 2, file.end());
+    CPictureJPG pic;
+    ASSERT_TRUE(DecodeBytes(pic, patched)) << pic.GetLastError();
+    EXPECT_TRUE(pic.m_exifinfo.IsExif);
+    EXPECT_EQ(pic.GetXDPI(), 96);
+}
+
 TEST(JpegDecode, ScaleAndOptionsShapeTheOutput)
 {
     REQUIRE_TESTDATA();
