@@ -2,7 +2,8 @@
 // shaped window, hovering and pressable bitmap buttons, a caption drag and, in the field
 // layout, a native edit field and the file chooser. With --probe it answers SIGUSR1 by
 // comparing the screen with the skin bitmaps and printing what it sees (for the X test);
-// --field shows the watermark-file dialog, --folder DIR starts its file chooser in DIR.
+// --field shows the watermark-file dialog, --output the output-folder dialog, and --folder DIR
+// starts their choosers in DIR.
 #include "platform/Dialog.h"
 #include "platform/WindowSystem.h"
 #include "platform/gtk/GtkBackend.h"
@@ -42,12 +43,14 @@ struct DemoLayout {
     RECT messageRect;
     int editId;  // native edit field (0: none)
     RECT editRect;
+    int browseId;  // opens the file chooser, or the folder chooser when `chooseFolder`
+    bool chooseFolder;
 };
 
 const DemoLayout kNoticeLayout = {
     IDD_NOTICE, IDB_NOTICE_BACKGROUND, {249, 1, 270, 18},
     {{IDOK, "ok", {105, 131}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"}},
-    IDC_NOTICE_MESSAGE, {99, 68, 224, 109}, 0, {},
+    IDC_NOTICE_MESSAGE, {99, 68, 224, 109}, 0, {}, 0, false,
 };
 
 const DemoLayout kFieldLayout = {
@@ -55,7 +58,15 @@ const DemoLayout kFieldLayout = {
     {{IDOK, "ok", {110, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"},
      {IDCANCEL, "cancel", {220, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "取 消"},
      {IDC_MARK_BROWSE, "browse", {328, 71}, {IDB_BROWSE_HOVER, IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED}, ""}},
-    0, {}, IDC_MARK_EDIT, {75, 73, 320, 86},
+    0, {}, IDC_MARK_EDIT, {75, 73, 320, 86}, IDC_MARK_BROWSE, false,
+};
+
+const DemoLayout kFolderLayout = {
+    IDD_OUTPUT, IDB_OUTPUT_BACKGROUND, {365, 1, 386, 18},
+    {{IDOK, "ok", {110, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"},
+     {IDCANCEL, "cancel", {220, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "取 消"},
+     {IDC_OUTPUT_BROWSE, "browse", {328, 71}, {IDB_BROWSE_HOVER, IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED}, ""}},
+    0, {}, IDC_OUTPUT_EDIT, {75, 73, 320, 86}, IDC_OUTPUT_BROWSE, true,
 };
 
 bool Inside(const RECT& rect, POINT point)
@@ -244,7 +255,7 @@ protected:
                 *result = ::SendMessageA(m_hWnd, WM_SYSCOMMAND, LOWORD(wParam), 0);
                 return true;
             }
-            if (LOWORD(wParam) == IDC_MARK_BROWSE && HIWORD(wParam) == BN_CLICKED && m_Layout.editId != 0) {
+            if (m_Layout.browseId != 0 && LOWORD(wParam) == m_Layout.browseId && HIWORD(wParam) == BN_CLICKED) {
                 Browse();
                 *result = 0;
                 return true;
@@ -329,13 +340,27 @@ private:
 
     void Browse()
     {
+        HWND edit = GetDlgItem(m_Layout.editId);
+        if (m_Layout.chooseFolder) {
+            FolderChooserRequest request;
+            request.owner = m_hWnd;
+            request.title = "请选择您的目录";
+            std::string typed = GetWindowTextString(edit);
+            request.initialFolder = typed.empty() ? m_ChooserFolder : typed;
+            request.editBox = true;
+            request.statusText = true;
+            request.newStyle = true;
+            auto folder = WindowSystem::Current().GetBackend().ChooseFolder(request);
+            if (folder) ::SetWindowTextA(edit, folder->c_str());
+            return;
+        }
         FileChooserRequest request;
         request.owner = m_hWnd;
         request.title = "请选择水印文件";
         request.initialFolder = m_ChooserFolder;
         request.filters = {{"全部图片文件", "*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.tif;*.tiff;*.tga"}, {"全部文件", "*.*"}};
         auto chosen = WindowSystem::Current().GetBackend().ChooseFiles(request);
-        if (chosen && !chosen->empty()) ::SetWindowTextA(GetDlgItem(m_Layout.editId), chosen->front().c_str());
+        if (chosen && !chosen->empty()) ::SetWindowTextA(edit, chosen->front().c_str());
     }
 
     const DemoLayout& m_Layout;
@@ -436,6 +461,8 @@ int main(int argc, char** argv)
             probe = true;
         else if (std::strcmp(argv[i], "--field") == 0)
             layout = &kFieldLayout;
+        else if (std::strcmp(argv[i], "--output") == 0)
+            layout = &kFolderLayout;
         else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
             chooserFolder = argv[++i];
         else

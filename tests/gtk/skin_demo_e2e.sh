@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the skin demo on a private X server (1920 x 1080), drives it with xdotool and checks what
 # the screen shows through the demo's probe: shape, close button hover and press, caption drag,
-# OK button press, a native edit field, the file chooser, the message box and the popup menu.
+# OK button press, a native edit field, the file and folder choosers, the message box and the
+# popup menu.
 # Exits 77 (skipped) without Xvfb or xdotool.
 set -u
 demo="$1"
@@ -167,6 +168,28 @@ expect "edit=[$tmp/pictures/mark.png]" browse=normal background-mismatches=0
 xdotool mousemove $((x + 144)) $((y + 131)) click 1
 expect_end "edit=[$tmp/pictures/mark.png]"
 grep -qxF "result=ok" "$tmp/out" || fail "the field dialog did not end with OK"
+
+# The output-folder dialog: the folder chooser opens in the given folder and a typed
+# sub-folder name confirms that sub-folder.
+mkdir -p "$tmp/pictures/out"
+start_demo --output --folder "$tmp/pictures"
+x=$(((1920 - 394) / 2))
+y=$(((1080 - 161) / 2))
+expect "window=$x,$y" background-mismatches=0 browse=normal "edit=[]"
+xdotool mousemove $((x + 337)) $((y + 80))
+expect browse=hover
+xdotool click 1
+timeout 20 xdotool search --sync --onlyvisible --name "请选择您的目录" >/dev/null || fail "no folder chooser"
+sleep 0.5
+xdotool mousemove 960 540
+xdotool key ctrl+l
+sleep 0.3
+xdotool type "out"
+sleep 0.3
+xdotool key Return
+expect "edit=[$tmp/pictures/out]" background-mismatches=0
+xdotool mousemove $((x + 144)) $((y + 131)) click 1
+expect_end "edit=[$tmp/pictures/out]"
 
 # The window's menu as a GTK popup: its close command ends the dialog.
 start_demo
