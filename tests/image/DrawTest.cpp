@@ -282,8 +282,9 @@ TEST(PictureDraw, ScalingMapsPixelsByNearestNeighbour)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CPicture picture = makePicture(c.pictureSize);
-        if (c.blended)
+        if (c.blended) {
             ASSERT_TRUE(picture.AlphaCreate());  // all opaque: copied through the blended path
+        }
         Canvas canvas(8, 8);
         EXPECT_EQ(picture.Draw(canvas.Dc(), 0, 0, c.drawSize, c.drawSize), 1);
         for (int y = 0; y < c.drawSize; ++y)
@@ -341,8 +342,9 @@ TEST(PictureDraw, ClipRectangleLimitsPaintingAndIsRestored)
         SCOPED_TRACE(blended ? "blended" : "plain");
         CPicture picture(4, 4, 24);
         picture.Clear(0);
-        if (blended)
+        if (blended) {
             ASSERT_TRUE(picture.AlphaCreate());
+        }
         Canvas canvas(8, 8);
         std::vector<uint32_t> before = canvas.Snapshot();
         const RECT clip{2, 1, 5, 3};
