@@ -1,0 +1,39 @@
+// libFuzzer target: the GIF decoder over arbitrary bytes (first and last frame), and a
+// re-encode of what it accepts with the packer chosen by the input.
+#include "image/MemStream.h"
+#include "image/formats/PictureGIF.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+void DecodeAndEncode(std::vector<uint8_t>& bytes, int32_t frame, int32_t& frames)
+{
+    CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CPictureGIF picture;
+    picture.info.nFrame = frame;
+    const bool decoded = picture.Decode(&stream);
+    frames = picture.info.nNumFrames;
+    if (decoded && picture.IsValid()) {
+        picture.info.dwCodecOption = bytes.size() % 3;
+        CMemStream out;
+        out.Open();
+        picture.Encode(&out);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> bytes(data, data + size);
+    int32_t frames = 0;
+    DecodeAndEncode(bytes, 0, frames);
+    if (frames > 1) {
+        int32_t ignored = 0;
+        DecodeAndEncode(bytes, frames - 1, ignored);
+    }
+    return 0;
+}

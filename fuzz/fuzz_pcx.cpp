@@ -1,0 +1,20 @@
+// libFuzzer target: the PCX decoder over arbitrary bytes, and a re-encode of what it accepts.
+#include "image/MemStream.h"
+#include "image/formats/PicturePCX.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> bytes(data, data + size);
+    CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CPicturePCX picture;
+    if (picture.Decode(&stream) && picture.IsValid()) {
+        CMemStream out;
+        out.Open();
+        picture.Encode(&out);
+    }
+    return 0;
+}

@@ -1,0 +1,20 @@
+// libFuzzer target: the Targa decoder over arbitrary bytes, and a re-encode of what it accepts.
+#include "image/MemStream.h"
+#include "image/formats/PictureTGA.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> bytes(data, data + size);
+    CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    CPictureTGA picture;
+    if (picture.Decode(&stream) && picture.IsValid()) {
+        CMemStream out;
+        out.Open();
+        picture.Encode(&out);
+    }
+    return 0;
+}
