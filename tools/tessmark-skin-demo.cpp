@@ -1,9 +1,10 @@
 // A desktop demonstration of the GTK back end: a dialog drawn from its skin bitmaps, with a
 // shaped window, hovering and pressable bitmap buttons, a caption drag and, in the field
-// layout, a native edit field and the file chooser. With --probe it answers SIGUSR1 by
-// comparing the screen with the skin bitmaps and printing what it sees (for the X test);
-// --field shows the watermark-file dialog, --output the output-folder dialog, and --folder DIR
-// starts their choosers in DIR.
+// layouts, a native edit field with the file or folder chooser. With --probe it answers
+// SIGUSR2 (WebKit's collector takes SIGUSR1) by comparing the screen with the skin bitmaps and
+// printing what it sees, for the X test. --field shows the watermark-file dialog, --output the
+// output-folder dialog, --folder DIR starts their choosers in DIR, and --web ADDRESS shows a
+// web page in the notice box.
 #include "platform/Dialog.h"
 #include "platform/WindowSystem.h"
 #include "platform/gtk/GtkBackend.h"
@@ -143,11 +144,13 @@ private:
 
 class SkinDemo final : public CDialog {
 public:
-    SkinDemo(const DemoLayout& layout, std::string message, std::string chooserFolder)
+    SkinDemo(const DemoLayout& layout, std::string message, std::string chooserFolder, std::string webAddress)
         : CDialog(layout.templateId), m_Layout(layout), m_Message(std::move(message)),
-          m_ChooserFolder(std::move(chooserFolder))
+          m_ChooserFolder(std::move(chooserFolder)), m_WebAddress(std::move(webAddress))
     {
     }
+
+    HWND WebView() const { return m_WebView; }
     ~SkinDemo() override
     {
         for (auto& [id, bitmap] : m_Bitmaps) DeleteObject(bitmap);
@@ -179,6 +182,14 @@ public:
             const RECT& edit = m_Layout.editRect;
             ::SetWindowPos(GetDlgItem(m_Layout.editId), nullptr, edit.left, edit.top, edit.right - edit.left,
                            edit.bottom - edit.top, SWP_NOZORDER);
+        }
+        if (!m_WebAddress.empty() && m_Layout.messageId != 0) {
+            // A web page in place of the message, as the main window shows its advertisement.
+            const RECT& area = m_Layout.messageRect;
+            m_WebView = CreateWindowExA(0, WC_WEBVIEW, "", WS_CHILD | WS_VISIBLE, area.left, area.top,
+                                        area.right - area.left, area.bottom - area.top, m_hWnd,
+                                        reinterpret_cast<HMENU>(static_cast<uintptr_t>(IDC_WEB_AD)), nullptr, nullptr);
+            WebViewNavigate(m_WebView, m_WebAddress);
         }
         HICON icon = LoadIconA(AfxGetResourceHandle(), IDI_MAINFRAME);
         SetIcon(icon, TRUE);
@@ -367,6 +378,8 @@ private:
     std::string m_Message;
     std::string m_EditText;
     std::string m_ChooserFolder;
+    std::string m_WebAddress;
+    HWND m_WebView = nullptr;
     std::map<int, HBITMAP> m_Bitmaps;
     std::map<int, std::unique_ptr<HoverButton>> m_Controls;
     bool m_Hover = false;
@@ -442,6 +455,11 @@ void Probe(GtkBackend& backend, const SkinDemo& dialog)
         RECT captionArea = button.caption[0] ? RECT{4, 3, rect.right - rect.left - 4, rect.bottom - rect.top - 3} : RECT{};
         printf(" %s=%s", button.name, FaceOnScreen(screen, width, button.place, button.faces, captionArea));
     }
+    if (dialog.WebView()) {
+        POINT centre = {(layout.messageRect.left + layout.messageRect.right) / 2,
+                        (layout.messageRect.top + layout.messageRect.bottom) / 2};
+        printf(" web=%06x", screen[static_cast<size_t>(centre.y) * width + centre.x]);
+    }
     if (layout.editId != 0)
         printf(" edit=[%s]", GetWindowTextString(GetDlgItem(dialog.m_hWnd, layout.editId)).c_str());
     printf("\n");
@@ -456,6 +474,7 @@ int main(int argc, char** argv)
     const DemoLayout* layout = &kNoticeLayout;
     std::string message = "处理完毕";
     std::string chooserFolder;
+    std::string webAddress;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--probe") == 0)
             probe = true;
@@ -465,6 +484,8 @@ int main(int argc, char** argv)
             layout = &kFolderLayout;
         else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
             chooserFolder = argv[++i];
+        else if (std::strcmp(argv[i], "--web") == 0 && i + 1 < argc)
+            webAddress = argv[++i];
         else
             message = argv[i];
     }
@@ -476,9 +497,9 @@ int main(int argc, char** argv)
     GtkBackend& gtk = *backend;
     WindowSystem system(std::move(backend));
     AddProgramResources(system.Resources());
-    SkinDemo dialog(*layout, message, chooserFolder);
+    SkinDemo dialog(*layout, message, chooserFolder, webAddress);
     if (probe) {
-        gtk.WatchSignal(SIGUSR1, [&dialog, &gtk] {
+        gtk.WatchSignal(SIGUSR2, [&dialog, &gtk] {
             if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog);
         });
         printf("ready\n");

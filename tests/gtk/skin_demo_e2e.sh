@@ -1,11 +1,12 @@
 #!/bin/sh
 # Runs the skin demo on a private X server (1920 x 1080), drives it with xdotool and checks what
 # the screen shows through the demo's probe: shape, close button hover and press, caption drag,
-# OK button press, a native edit field, the file and folder choosers, the message box and the
-# popup menu.
+# OK button press, a native edit field, the file and folder choosers, the message box, the
+# popup menu and the web view.
 # Exits 77 (skipped) without Xvfb or xdotool.
 set -u
 demo="$1"
+webkit="${2:-webkit=ON}"  # "webkit=ON" when the demo was built with WebKitGTK
 if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
   echo "SKIPPED: Xvfb or xdotool is not installed (scripts/install-deps.sh installs them)"
   exit 77
@@ -46,8 +47,8 @@ fail() {
 
 # Asks the demo to look at the screen until its report contains every expected word.
 expect() {
-  for i in $(seq 1 60); do
-    kill -USR1 "$demo_pid" 2>/dev/null || fail "the demo is gone while expecting: $*"
+  for i in $(seq 1 "${tries:-60}"); do
+    kill -USR2 "$demo_pid" 2>/dev/null || fail "the demo is gone while expecting: $*"
     sleep 0.1
     last=$(grep '^window=' "$tmp/out" | tail -n 1)
     ok=yes
@@ -190,6 +191,18 @@ xdotool key Return
 expect "edit=[$tmp/pictures/out]" background-mismatches=0
 xdotool mousemove $((x + 144)) $((y + 131)) click 1
 expect_end "edit=[$tmp/pictures/out]"
+
+# A WebKit view in place of the notice's message shows a local page (WebKit paints from its
+# own process and starts slowly, hence the longer wait).
+if [ "$webkit" = "webkit=ON" ]; then
+  printf '<html><body style="margin:0;background:#ff8800">&nbsp;</body></html>' >"$tmp/page.html"
+  start_demo --web "file://$tmp/page.html"
+  tries=300 expect "window=822,455" background-mismatches=0 cut-pixels-drawn=0 web=ff8800
+  xdotool mousemove $((822 + 139)) $((455 + 142)) click 1
+  expect_end "result=ok"
+else
+  echo "web view part skipped: built without WebKitGTK"
+fi
 
 # The window's menu as a GTK popup: its close command ends the dialog.
 start_demo
