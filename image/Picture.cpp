@@ -313,10 +313,10 @@ RGBQUAD CPicture::GetTransColor() const
 
 BYTE CPicture::GetColorType() const
 {
-    BYTE type = head.biBitCount > 8 ? 2 : 1;
+    // 1 palette depth, 2 true colour, 4 any picture with an alpha plane.
     if (pAlpha)
-        type |= 4;
-    return type;
+        return 4;
+    return head.biBitCount > 8 ? 2 : 1;
 }
 
 void CPicture::Clear(BYTE bval)

@@ -31,9 +31,11 @@ constexpr DWORD kCoreHeaderSize = 12;
 constexpr DWORD kOs2HeaderSize = 64;
 
 // A hostile header must not make us allocate far more than the file could describe: the
-// picture's pixel bytes may be at most this many times the bytes left in the stream. Run-length
-// data expands at most about 128 times (a 2-byte run of 255 pixels), plain data not at all.
-constexpr uint64_t kMaxExpansion = 256;
+// picture's pixel bytes may be at most so many times the bytes left in the stream. Run-length
+// data expands up to about 128 times (a 2-byte run of 255 pixels); plain data does not expand,
+// and a file that lost more than about three quarters of it is refused rather than padded.
+constexpr uint64_t kMaxRunLengthExpansion = 256;
+constexpr uint64_t kMaxPlainExpansion = 4;
 
 uint16_t ReadLE16(const BYTE* raw, size_t offset)
 {
@@ -332,7 +334,9 @@ bool CPictureBMP::Decode(CStream* hFile)
         const int64_t available = std::max<int64_t>(0, int64_t{streamSize} - dataStart);
         const int64_t pictureBpp = bitCount <= 1 ? 1 : bitCount <= 4 ? 4 : bitCount <= 8 ? 8 : 24;
         const uint64_t pictureBytes = static_cast<uint64_t>(RowBytes(pictureBpp, width)) * height;
-        if (pictureBytes > kMaxExpansion * static_cast<uint64_t>(available))
+        const bool runLength = bitCount <= 8 && (compression == BI_RLE8 || compression == BI_RLE4);
+        const uint64_t expansion = runLength ? kMaxRunLengthExpansion : kMaxPlainExpansion;
+        if (pictureBytes > expansion * static_cast<uint64_t>(available))
             return Fail(kBadInfo);
     }
 

@@ -336,10 +336,12 @@ TEST(PictureGeometry, FlipMirrorAndRotationsMoveEveryPixelAndAlpha)
 TEST(PictureAlpha, PlaneOperations)
 {
     CPicture picture(3, 2, 24);
+    EXPECT_EQ(picture.GetColorType(), 2);
+    EXPECT_EQ(CPicture(1, 1, 4).GetColorType(), 1);
     EXPECT_FALSE(picture.AlphaFlip());
     EXPECT_EQ(picture.AlphaGet(0, 0), 0);
     ASSERT_TRUE(picture.AlphaCreate());
-    EXPECT_EQ(picture.GetColorType(), 2 | 4);
+    EXPECT_EQ(picture.GetColorType(), 4);
     picture.AlphaSet(0, 0, 1);
     picture.AlphaSet(2, 1, 9);
     picture.AlphaSet(3, 1, 50);  // outside: ignored

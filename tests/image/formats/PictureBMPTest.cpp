@@ -216,6 +216,21 @@ TEST(BmpDecode, Rle8StreamEndingEarlyKeepsWhatWasDecoded)
     EXPECT_EQ(Row(*d.picture, 1), (Bytes{0, 0, 0, 0}));
 }
 
+TEST(BmpDecode, TruncatedPlainDataIsZeroFilledUntilTooLittleIsLeft)
+{
+    // 4 x 4 at 24 bits: rows of 12 bytes, 48 in all.
+    InfoHeader h{.width = 4, .height = 4};
+    Decoded half = DecodeBytes(MakeBmp(h, {}, Bytes(24, 0x77)));
+    ASSERT_TRUE(half.ok) << half.Error();
+    EXPECT_EQ(Row(*half.picture, 1), Bytes(12, 0x77));
+    EXPECT_EQ(Row(*half.picture, 2), Bytes(12, 0));
+    EXPECT_EQ(Row(*half.picture, 3), Bytes(12, 0));
+
+    Decoded tooShort = DecodeBytes(MakeBmp(h, {}, Bytes(11, 0x77)));
+    EXPECT_FALSE(tooShort.ok);
+    EXPECT_EQ(tooShort.Error(), "Error reading BMP info");
+}
+
 TEST(BmpDecode, BareBitmapTakesPixelsAfterTheColourTable)
 {
     InfoHeader h{.width = 2, .height = 2, .bitCount = 8, .clrUsed = 3};
