@@ -489,6 +489,7 @@ void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
         if (window->m_Style & WS_VISIBLE) {
             if (!top->shown) {
                 gtk_widget_show(top->gtkWindow);
+                gtk_window_present(GTK_WINDOW(top->gtkWindow));
                 top->shown = true;
                 ApplyGeometry(*top);
                 ApplyCursor(*top);
@@ -767,6 +768,8 @@ int GtkBackend::MessageBox(HWND owner, const std::string& text, const std::strin
     DialogRun run;
     g_signal_connect(dialog, "response", G_CALLBACK(OnDialogResponse), &run);
     gtk_widget_show(dialog);
+    // Keyboard focus to the new dialog, also where no window manager hands it out.
+    gtk_window_present(GTK_WINDOW(dialog));
     RunNestedLoop(run.done);
     gtk_widget_destroy(dialog);
     switch (run.response) {
@@ -793,6 +796,8 @@ std::optional<std::vector<std::string>> GtkBackend::ChooseFiles(const FileChoose
     DialogRun run;
     g_signal_connect(dialog, "response", G_CALLBACK(OnDialogResponse), &run);
     gtk_widget_show(dialog);
+    // Keyboard focus to the new dialog, also where no window manager hands it out.
+    gtk_window_present(GTK_WINDOW(dialog));
     RunNestedLoop(run.done);
     std::optional<std::vector<std::string>> result;
     // The chooser still names the highlighted row after Cancel: read it only on accept.
@@ -823,6 +828,8 @@ std::optional<std::string> GtkBackend::ChooseFolder(const FolderChooserRequest& 
     DialogRun run;
     g_signal_connect(dialog, "response", G_CALLBACK(OnDialogResponse), &run);
     gtk_widget_show(dialog);
+    // Keyboard focus to the new dialog, also where no window manager hands it out.
+    gtk_window_present(GTK_WINDOW(dialog));
     RunNestedLoop(run.done);
     std::optional<std::string> result;
     if (run.response == GTK_RESPONSE_ACCEPT) {
