@@ -277,7 +277,7 @@ HICON CreateIconIndirect(const ICONINFO* info)
             for (int x = 0; x < std::min(icon->m_Width, mask.Width()); ++x)
                 icon->m_Mask.Row(y)[x] = mask.Row(y)[x] & 0xFFFFFF;
         // A 32-bit colour image with any non-zero alpha byte carries its own transparency.
-        if (info->hbmColor->m_BitsPerPixel == 32 && info->hbmColor->m_Storage == BitmapStorage::DibSection) {
+        if (info->hbmColor->m_BitsPerPixel == 32) {
             for (int y = 0; y < icon->m_Height && !icon->m_HasAlpha; ++y)
                 for (int x = 0; x < icon->m_Width; ++x)
                     if (icon->m_Colour.Row(y)[x] >> 24) {
