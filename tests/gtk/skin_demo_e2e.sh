@@ -205,6 +205,12 @@ else
   echo "web view part skipped: built without WebKitGTK"
 fi
 
+# The shown dialog takes the keyboard: Escape cancels it.
+start_demo
+expect "window=822,455" close=normal
+xdotool key Escape
+expect_end "result=cancel"
+
 # The window's menu as a GTK popup: its close command ends the dialog.
 start_demo
 x=822
