@@ -627,6 +627,20 @@ TEST(GdiShapes, IconMaskKeepsTheTarget)
     EXPECT_EQ(canvas.Pixel(2, 1), 0xC8C8C8u);
     EXPECT_EQ(canvas.Pixel(1, 0), 0xC8C8C8u);
     DestroyIcon(icon);
+
+    // A 32-bit colour image with alpha bytes blends by them (straight alpha); the mask is unused.
+    PackedDib dib = MakeDib(1, 1, 32, {});
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, dib.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
+    const uint8_t pixel[4] = {0, 0, 255, 128};
+    std::memcpy(bits, pixel, 4);
+    info.hbmColor = section;
+    HICON alphaIcon = CreateIconIndirect(&info);
+    MemoryCanvas black(1, 1, RGB(0, 0, 0));
+    DrawIconEx(black.Dc(), 0, 0, alphaIcon, 1, 1, 0, nullptr, DI_NORMAL);
+    EXPECT_EQ(black.Pixel(0, 0), Rgb(128, 0, 0));
+    DestroyIcon(alphaIcon);
+    DeleteObject(section);
     DeleteObject(mask);
 }
 
