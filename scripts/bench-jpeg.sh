@@ -17,11 +17,17 @@ cmake --build "$build" --target bench_jpeg -j2 >/dev/null
 cc -O2 -o "$build/jpeg_roundtrip" "$baseline_src" -ljpeg
 
 photos=("$corpus"/photos/*.jpg)
-mean_of() { sed -n 's/.*decode+encode \([0-9.]*\).*/\1/p' | head -1; }
-base_out=$("$build/jpeg_roundtrip" -k -r "$reps" "${photos[@]}")
-ours_out=$("$build/bench/bench_jpeg" -r "$reps" "${photos[@]}")
+mean_of() { grep 'mean ms/image' | sed -n 's/.*decode+encode \([0-9.]*\).*/\1/p'; }
+# The machine is shared: both programs run twice, alternating, and each keeps its better run.
+base=""; ours=""
+for round in 1 2; do
+  base_out=$("$build/jpeg_roundtrip" -k -r "$reps" "${photos[@]}")
+  ours_out=$("$build/bench/bench_jpeg" -r "$reps" "${photos[@]}")
+  b=$(echo "$base_out" | mean_of); o=$(echo "$ours_out" | mean_of)
+  echo "round $round: bare library $b ms/photo, CPictureJPG $o ms/photo"
+  base=$(awk -v a="$base" -v b="$b" 'BEGIN { print (a == "" || b < a) ? b : a }')
+  ours=$(awk -v a="$ours" -v b="$o" 'BEGIN { print (a == "" || b < a) ? b : a }')
+done
 echo "$base_out" | tail -4
 echo "$ours_out" | tail -2
-base=$(echo "$base_out" | grep 'mean ms/image' | mean_of)
-ours=$(echo "$ours_out" | grep 'mean ms/image' | mean_of)
 awk -v b="$base" -v o="$ours" 'BEGIN { printf "bare library %.1f ms/photo, CPictureJPG %.1f ms/photo, ratio %.3f (target <= 1.10)\n", b, o, o / b }'

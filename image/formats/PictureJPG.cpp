@@ -21,6 +21,9 @@ constexpr char kCancelled[] = "Cancelled";
 constexpr char kNoBuffer[] = "CPicture::Create can't allocate memory";
 
 constexpr size_t kStreamBufferSize = 4096;
+// Rows handed to libjpeg per call: a whole 4:2:0 row group (2 x 8), so the library
+// upsamples and converts without copying through its spare row.
+constexpr JDIMENSION kRowsPerCall = 16;
 
 // Whole-image arrays (progressive and multi-scan files) beyond this fail with libjpeg's
 // "Backing store not supported" instead of asking the system for gigabytes.
@@ -296,8 +299,14 @@ bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool
         }
         BYTE* target = pic.GetBits(height - 1 - cinfo.output_scanline);
         if (direct) {
-            JSAMPROW rowPointer = target;
-            if (jpeg_read_scanlines(&cinfo, &rowPointer, 1) != 1)
+            // Up to one row group at a time straight into the picture (bottom-up rows).
+            JSAMPROW rowPointers[kRowsPerCall];
+            JDIMENSION count = 0;
+            while (count < kRowsPerCall && cinfo.output_scanline + count < height) {
+                rowPointers[count] = pic.GetBits(height - 1 - (cinfo.output_scanline + count));
+                ++count;
+            }
+            if (jpeg_read_scanlines(&cinfo, rowPointers, count) == 0)
                 ERREXIT(&cinfo, JERR_INPUT_EOF);
             continue;
         }
@@ -358,8 +367,13 @@ bool WriteJpeg(CPictureJPG& pic, JpegEncodeState& state, CStreamJpg& destination
 
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rowPointer = pic.GetBits(height - 1 - cinfo.next_scanline);
-        if (jpeg_write_scanlines(&cinfo, &rowPointer, 1) != 1)
+        JSAMPROW rowPointers[kRowsPerCall];
+        JDIMENSION count = 0;
+        while (count < kRowsPerCall && cinfo.next_scanline + count < height) {
+            rowPointers[count] = pic.GetBits(height - 1 - (cinfo.next_scanline + count));
+            ++count;
+        }
+        if (jpeg_write_scanlines(&cinfo, rowPointers, count) == 0)
             ERREXIT(&cinfo, JERR_FILE_WRITE);
     }
     jpeg_finish_compress(&cinfo);
