@@ -4,13 +4,17 @@
 // SIGUSR2 (WebKit's collector takes SIGUSR1) by comparing the screen with the skin bitmaps and
 // printing what it sees, for the X test. --field shows the watermark-file dialog, --output the
 // output-folder dialog, --folder DIR starts their choosers in DIR, and --web ADDRESS shows a
-// web page in the notice box.
+// web page in the notice box. --toolkit shows the notice box built with the skin toolkit.
+#include "platform/DataExchange.h"
 #include "platform/Dialog.h"
 #include "platform/WindowSystem.h"
 #include "platform/gtk/GtkBackend.h"
 #include "res/ProgramResources.h"
 #include "res/ResourceIds.h"
 #include "res/SkinBitmaps.h"
+#include "skin/SkinButton.h"
+#include "skin/SkinDlg.h"
+#include "skin/SkinLabel.h"
 
 #include <csignal>
 #include <cstdio>
@@ -389,6 +393,55 @@ private:
     POINT m_Press = {-1, -1};
 };
 
+// The notice box built with the skin toolkit itself: the skinned frame, a bitmap button and a
+// label on the teal panel, set up as the program's dialogs set themselves up.
+class ToolkitNotice final : public CSkinDlg {
+public:
+    explicit ToolkitNotice(std::string message) : CSkinDlg(IDD_NOTICE, nullptr), m_strMessage(std::move(message)) {}
+
+    void DoDataExchange(CDataExchange* exchange) override
+    {
+        DDX_Control(exchange, IDOK, m_Ok);
+        DDX_Control(exchange, IDC_NOTICE_MESSAGE, m_Label);
+        DDX_Text(exchange, IDC_NOTICE_MESSAGE, m_strMessage);
+    }
+
+    BOOL OnInitDialog() override
+    {
+        UseWindowRegion();
+        CSkinDlg::OnInitDialog();
+        SetBackgroundBitmap(IDB_NOTICE_BACKGROUND);
+        SetCloseButtonBitmaps(IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER, IDB_CLOSE_PRESSED);
+        SetCaptionHeight(30);
+        SetDragFullWindows(TRUE);
+        ShowCaptionTitle(FALSE);
+        m_Ok.SetBitmaps(IDB_GREY_NORMAL, IDB_GREY_HOVER, IDB_GREY_PRESSED, IDB_GREY_PRESSED, 0x1000000, 0);
+        m_Ok.ShowText(TRUE);
+        m_Ok.SetWindowPos(nullptr, 105, 131, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        m_Label.SetBackground(RGB(38, 77, 77), RGB(38, 77, 77), 0x1000000, 0);
+        m_Label.SetTextColor(RGB(255, 255, 255));
+        CenterWindow();
+        return TRUE;
+    }
+
+    // The close button stands 6 pixels from the right edge and 1 pixel below the top.
+    RECT GetCloseButtonRect() override
+    {
+        RECT client;
+        GetClientRect(&client);
+        RECT standard = CSkinDlg::GetCloseButtonRect();
+        int width = standard.right - standard.left;
+        int height = standard.bottom - standard.top;
+        if (width <= 0) return standard;
+        return {client.right - 6 - width, client.top + 1, client.right - 6, client.top + 1 + height};
+    }
+
+private:
+    CSkinButton m_Ok;
+    CSkinLabel m_Label;
+    std::string m_strMessage;
+};
+
 // Which face of a keyed bitmap triple the screen shows at `origin` (window pixels); pixels in
 // `ignore` (face coordinates, where a caption is drawn) are not compared.
 const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, POINT origin, const int (&ids)[3],
@@ -416,11 +469,10 @@ const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, P
 // Prints what the screen shows of the dialog: its place, whether the background matches its
 // bitmap outside the controls, whether cut pixels show the desktop, each button's face and
 // the edit field's text.
-void Probe(GtkBackend& backend, const SkinDemo& dialog)
+void Probe(GtkBackend& backend, HWND dialog, const DemoLayout& layout, HWND webView)
 {
-    const DemoLayout& layout = dialog.Layout();
     RECT window;
-    GetWindowRect(dialog.m_hWnd, &window);
+    GetWindowRect(dialog, &window);
     std::vector<uint32_t> screen;
     int width = window.right - window.left;
     if (!backend.ScreenPixels(window, screen)) {
@@ -455,13 +507,13 @@ void Probe(GtkBackend& backend, const SkinDemo& dialog)
         RECT captionArea = button.caption[0] ? RECT{4, 3, rect.right - rect.left - 4, rect.bottom - rect.top - 3} : RECT{};
         printf(" %s=%s", button.name, FaceOnScreen(screen, width, button.place, button.faces, captionArea));
     }
-    if (dialog.WebView()) {
+    if (webView) {
         POINT centre = {(layout.messageRect.left + layout.messageRect.right) / 2,
                         (layout.messageRect.top + layout.messageRect.bottom) / 2};
         printf(" web=%06x", screen[static_cast<size_t>(centre.y) * width + centre.x]);
     }
     if (layout.editId != 0)
-        printf(" edit=[%s]", GetWindowTextString(GetDlgItem(dialog.m_hWnd, layout.editId)).c_str());
+        printf(" edit=[%s]", GetWindowTextString(GetDlgItem(dialog, layout.editId)).c_str());
     printf("\n");
     fflush(stdout);
 }
@@ -471,6 +523,7 @@ void Probe(GtkBackend& backend, const SkinDemo& dialog)
 int main(int argc, char** argv)
 {
     bool probe = false;
+    bool toolkit = false;
     const DemoLayout* layout = &kNoticeLayout;
     std::string message = "处理完毕";
     std::string chooserFolder;
@@ -480,6 +533,8 @@ int main(int argc, char** argv)
             probe = true;
         else if (std::strcmp(argv[i], "--field") == 0)
             layout = &kFieldLayout;
+        else if (std::strcmp(argv[i], "--toolkit") == 0)
+            toolkit = true;
         else if (std::strcmp(argv[i], "--output") == 0)
             layout = &kFolderLayout;
         else if (std::strcmp(argv[i], "--folder") == 0 && i + 1 < argc)
@@ -497,10 +552,23 @@ int main(int argc, char** argv)
     GtkBackend& gtk = *backend;
     WindowSystem system(std::move(backend));
     AddProgramResources(system.Resources());
+    if (toolkit) {
+        ToolkitNotice notice(message);
+        if (probe) {
+            gtk.WatchSignal(SIGUSR2, [&notice, &gtk] {
+                if (IsWindow(notice.m_hWnd)) Probe(gtk, notice.m_hWnd, kNoticeLayout, nullptr);
+            });
+            printf("ready\n");
+            fflush(stdout);
+        }
+        intptr_t result = notice.DoModal();
+        printf("result=%s\n", result == IDOK ? "ok" : "cancel");
+        return result == IDOK || result == IDCANCEL ? 0 : 1;
+    }
     SkinDemo dialog(*layout, message, chooserFolder, webAddress);
     if (probe) {
         gtk.WatchSignal(SIGUSR2, [&dialog, &gtk] {
-            if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog);
+            if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog.m_hWnd, dialog.Layout(), dialog.WebView());
         });
         printf("ready\n");
         fflush(stdout);

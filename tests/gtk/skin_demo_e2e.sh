@@ -2,7 +2,7 @@
 # Runs the skin demo on a private X server (1920 x 1080), drives it with xdotool and checks what
 # the screen shows through the demo's probe: shape, close button hover and press, caption drag,
 # OK button press, a native edit field, the file and folder choosers, the message box, the
-# popup menu and the web view.
+# popup menu, the web view, and the notice box built with the skin toolkit.
 # Exits 77 (skipped) without Xvfb or xdotool.
 set -u
 demo="$1"
@@ -204,6 +204,31 @@ if [ "$webkit" = "webkit=ON" ]; then
 else
   echo "web view part skipped: built without WebKitGTK"
 fi
+
+# The notice box built with the skin toolkit: its frame shapes, paints, hovers, drags and
+# closes through the same back end.
+start_demo --toolkit
+x=822
+y=455
+expect "window=$x,$y" background-mismatches=0 cut-pixels-drawn=0 close=normal ok=normal
+xdotool mousemove $((x + 259)) $((y + 9))
+expect close=hover
+xdotool mousemove $((x + 139)) $((y + 142))
+expect close=normal ok=hover
+xdotool mousemove $((x + 100)) $((y + 15))
+xdotool mousedown 1
+xdotool mousemove $((x + 120)) $((y + 25))
+sleep 0.2
+xdotool mousemove $((x + 200)) $((y + 95))
+sleep 0.2
+xdotool mouseup 1
+x=$((x + 80))
+y=$((y + 70))
+expect "window=$x,$y" background-mismatches=0 cut-pixels-drawn=0 close=normal
+xdotool mousemove $((x + 259)) $((y + 9))
+expect close=hover
+xdotool click 1
+expect_end "result=cancel"
 
 # The shown dialog takes the keyboard: Escape cancels it.
 start_demo
