@@ -277,8 +277,9 @@ bool CPictureBMP::DibReadBitmapInfo(CStream* fh, BITMAPINFOHEADER* pdib)
         return false;
 
     if (header.biSizeImage == 0) {
-        const int64_t rowBytes = ((static_cast<int64_t>(header.biWidth) * header.biBitCount + 31) & ~int64_t{31}) / 8;
-        header.biSizeImage = static_cast<DWORD>(rowBytes * header.biHeight);
+        // Only the low 32 bits are kept, as the field holds them; unsigned arithmetic wraps safely.
+        const uint64_t rowBytes = ((static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) & ~uint64_t{31}) / 8;
+        header.biSizeImage = static_cast<DWORD>(rowBytes * static_cast<uint64_t>(static_cast<int64_t>(header.biHeight)));
     }
     if (header.biClrUsed == 0 && header.biBitCount <= 8)
         header.biClrUsed = DWORD{1} << header.biBitCount;

@@ -402,6 +402,9 @@ TEST(BmpDecode, RefusesBadHeadersWithTheirMessages)
         // 30000 x 30000 pixels declared by a 100-byte file: refused before any allocation.
         {"dimensions the stream cannot hold", MakeBmp({.width = 30000, .height = 30000}, {}, pixels),
          "Error reading BMP info"},
+        // The implied image size overflows 64 bits (found by fuzzing, with UBSan).
+        {"largest dimensions", MakeBmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF}, {}, pixels),
+         "Error reading BMP info"},
         {"RLE dimensions the stream cannot hold",
          MakeBmp({.width = 30000, .height = 30000, .bitCount = 8, .compression = BI_RLE8}, GreyTable(256),
                  {0x00, 0x02, 0xFF, 0xFF, 0x00, 0x01}),
