@@ -32,10 +32,12 @@ const char* MissingSettingMessage(const JobSettings& settings)
     return nullptr;
 }
 
-BatchRun::BatchRun(const JobSettings& settings, BatchObserver* observer, int workers, std::string tempBmpPath)
+BatchRun::BatchRun(const JobSettings& settings, BatchObserver* observer, int workers, std::string tempBmpPath,
+                   Intermediate intermediate)
     : m_Settings(settings),
       m_Observer(observer),
       m_Workers(std::max(1, workers)),
+      m_Intermediate(m_Workers > 1 ? Intermediate::Memory : intermediate),
       m_TempBmpPath(tempBmpPath.empty() ? CPathHelper().ResolvePath("temp.bmp") : std::move(tempBmpPath))
 {
 }
@@ -134,8 +136,9 @@ void BatchRun::ComposeOne(const Item& item, int index, int total, ComposeWorkspa
         }
     }
     WatermarkJob job{item.source, m_MarkPath, item.output, m_Settings.PosType, m_Settings.PosX, m_Settings.PosY};
-    ComposeResult result = m_Workers > 1 ? m_Composer.ComposeFileInMemory(job, workspace)
-                                         : m_Composer.ComposeFile(job, m_TempBmpPath, workspace);
+    ComposeResult result = m_Intermediate == Intermediate::Memory
+                               ? m_Composer.ComposeFileInMemory(job, workspace)
+                               : m_Composer.ComposeFile(job, m_TempBmpPath, workspace);
     if (m_Observer != nullptr)
         m_Observer->OnFileDone(job, result);
 }
@@ -189,7 +192,7 @@ void BatchRun::RunBatch()
     int total = static_cast<int>(std::count_if(items.begin(), items.end(), [](const Item& item) { return item.counted; }));
     ComposeItems(items, total);
 
-    if (m_Workers == 1)
+    if (m_Intermediate == Intermediate::TempFile)
         DeleteFileA(m_TempBmpPath.c_str());
     m_bRunDone.store(1, std::memory_order_release);
 }

@@ -35,6 +35,12 @@ public:
     virtual void OnFileDone(const WatermarkJob& job, ComposeResult result) = 0;
 };
 
+// Where the composer puts its intermediate bitmap.
+enum class Intermediate {
+    TempFile,  // temp.bmp beside the executable (or the path given), as the main window does
+    Memory,    // a buffer of the worker's own; required for more than one worker
+};
+
 // The validation message for the settings, or nullptr when the job can run.
 const char* MissingSettingMessage(const JobSettings& settings);
 
@@ -42,8 +48,10 @@ class BatchRun {
 public:
     // Works on its own copy of the settings. `tempBmpPath` empty means temp.bmp beside the
     // executable. With `workers` above 1 files are composed in parallel, each worker through
-    // an in-memory intermediate bitmap (temp.bmp is then not used).
-    BatchRun(const JobSettings& settings, BatchObserver* observer, int workers = 1, std::string tempBmpPath = {});
+    // an in-memory intermediate bitmap (temp.bmp is then not used); one worker uses
+    // `intermediate`.
+    BatchRun(const JobSettings& settings, BatchObserver* observer, int workers = 1, std::string tempBmpPath = {},
+             Intermediate intermediate = Intermediate::TempFile);
     ~BatchRun();  // asks to stop and joins
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
@@ -77,6 +85,7 @@ private:
     const JobSettings m_Settings;
     BatchObserver* m_Observer;
     const int m_Workers;
+    const Intermediate m_Intermediate;
     const std::string m_TempBmpPath;
     CMarkComposer m_Composer;
     std::string m_MarkPath;

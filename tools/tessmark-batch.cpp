@@ -22,9 +22,12 @@ constexpr char kHugePageTunable[] = "glibc.malloc.hugetlb=1";
 void PrintUsage()
 {
     fprintf(stderr,
-            "usage: tessmark-batch [--config FILE] [-j N] [--set KEY=VALUE]...\n"
+            "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--set KEY=VALUE]...\n"
             "  --config FILE    job settings file (default: config.ini beside the executable)\n"
-            "  -j N             compose N files at once (default: the number of cores)\n"
+            "  -j N             compose N files at once (default: the number of cores), each\n"
+            "                   through an in-memory intermediate bitmap; -j 1 goes through\n"
+            "                   temp.bmp beside the executable, as the main window does\n"
+            "  --in-memory      -j 1 through an in-memory intermediate bitmap as well\n"
             "  --set KEY=VALUE  change one setting (SrcFileType, SrcFolderSite, SrcFileSite,\n"
             "                   WaterMarkFileSite, OutputFolderSite, PosType, PosX, PosY) and save\n"
             "                   the settings file before the run\n");
@@ -122,6 +125,7 @@ int main(int argc, char** argv)
     std::string configPath;
     int workers = static_cast<int>(std::thread::hardware_concurrency());
     std::vector<std::string> assignments;
+    Intermediate intermediate = Intermediate::TempFile;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--config" && i + 1 < argc) {
@@ -130,6 +134,8 @@ int main(int argc, char** argv)
             workers = atoi(argv[++i]);
         } else if (argument.rfind("-j", 0) == 0 && argument.size() > 2) {
             workers = atoi(argument.c_str() + 2);
+        } else if (argument == "--in-memory") {
+            intermediate = Intermediate::Memory;
         } else if (argument == "--set" && i + 1 < argc) {
             assignments.push_back(argv[++i]);
         } else {
@@ -158,7 +164,7 @@ int main(int argc, char** argv)
     }
 
     ConsoleObserver observer;
-    BatchRun run(settings, &observer, workers);
+    BatchRun run(settings, &observer, workers, {}, intermediate);
     run.RunBatch();
     if (observer.Missing())
         return kExitMissingSetting;
