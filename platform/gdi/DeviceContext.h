@@ -32,7 +32,7 @@ struct DeviceContext {
     BitmapObject* m_Bitmap = nullptr;          // the pixels drawn into
     std::unique_ptr<BitmapObject> m_Own;       // display, surface or the memory DC's 1 x 1 bitmap
     POINT m_Origin;                            // surface position of device (0, 0)
-    RECT m_BaseClip{0, 0, 0, 0};               // device pixels; surface DCs only
+    Region m_System;                           // device pixels; surface DCs only: the window's visible part
     bool m_HasClip = false;
     Region m_Clip;                             // device pixels
     POINT m_ViewportOrg;
@@ -50,9 +50,9 @@ struct DeviceContext {
 
 namespace gdi {
 
-// The device rectangle the DC may draw in before any clip region: the selected bitmap's
-// area (memory and display DCs) or the base clip (surface DCs).
-RECT DeviceBounds(const DeviceContext& dc);
+// The device pixels the DC may draw in before any clip region: the selected bitmap's area
+// (memory and display DCs) or the visible region given at creation (surface DCs).
+Region SystemRegion(const DeviceContext& dc);
 
 // The pixels drawing may touch, in the coordinates of dc.m_Bitmap.
 Region VisibleRegion(const DeviceContext& dc);

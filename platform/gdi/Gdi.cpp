@@ -103,10 +103,10 @@ void InitialiseSelections(DeviceContext& dc)
 
 Region EffectiveClip(const DeviceContext& dc)
 {
-    Region bounds(DeviceBounds(dc));
+    Region system = SystemRegion(dc);
     if (!dc.m_HasClip)
-        return bounds;
-    return Region::Combine(dc.m_Clip, bounds, Region::Operation::And);
+        return system;
+    return Region::Combine(dc.m_Clip, system, Region::Operation::And);
 }
 
 int RegionType(const Region& region)
@@ -137,7 +137,7 @@ RECT Normalised(int left, int top, int right, int bottom)
 
 int CombineClip(HDC hdc, const Region& region, Region::Operation operation)
 {
-    Region current = hdc->m_HasClip ? hdc->m_Clip : Region(DeviceBounds(*hdc));
+    Region current = hdc->m_HasClip ? hdc->m_Clip : SystemRegion(*hdc);
     hdc->m_Clip = Region::Combine(current, region, operation);
     hdc->m_HasClip = true;
     return RegionType(EffectiveClip(*hdc));
@@ -147,11 +147,11 @@ int CombineClip(HDC hdc, const Region& region, Region::Operation operation)
 
 namespace gdi {
 
-RECT DeviceBounds(const DeviceContext& dc)
+Region SystemRegion(const DeviceContext& dc)
 {
     if (dc.m_Kind == DeviceKind::Surface)
-        return dc.m_BaseClip;
-    return RECT{0, 0, dc.m_Bitmap->m_Width, dc.m_Bitmap->m_Height};
+        return dc.m_System;
+    return Region(RECT{0, 0, dc.m_Bitmap->m_Width, dc.m_Bitmap->m_Height});
 }
 
 Region VisibleRegion(const DeviceContext& dc)
@@ -208,6 +208,11 @@ HDC CreateCompatibleDC(HDC)
 
 HDC CreateSurfaceDC(Surface& surface, POINT origin, RECT clip)
 {
+    return CreateSurfaceDC(surface, origin, Region(clip));
+}
+
+HDC CreateSurfaceDC(Surface& surface, POINT origin, const Region& visible)
+{
     auto dc = std::make_unique<DeviceContext>();
     dc->m_Kind = DeviceKind::Surface;
     dc->m_Own = std::make_unique<BitmapObject>();
@@ -220,12 +225,7 @@ HDC CreateSurfaceDC(Surface& surface, POINT origin, RECT clip)
     dc->m_Bitmap = dc->m_Own.get();
     dc->m_Origin = origin;
     RECT surfaceArea{-origin.x, -origin.y, surface.Width() - origin.x, surface.Height() - origin.y};
-    dc->m_BaseClip = RECT{std::max(clip.left, surfaceArea.left), std::max(clip.top, surfaceArea.top),
-                          std::min(clip.right, surfaceArea.right), std::min(clip.bottom, surfaceArea.bottom)};
-    if (dc->m_BaseClip.left > dc->m_BaseClip.right)
-        dc->m_BaseClip.right = dc->m_BaseClip.left;
-    if (dc->m_BaseClip.top > dc->m_BaseClip.bottom)
-        dc->m_BaseClip.bottom = dc->m_BaseClip.top;
+    dc->m_System = Region::Combine(visible, Region(surfaceArea), Region::Operation::And);
     InitialiseSelections(*dc);
     return dc.release();
 }

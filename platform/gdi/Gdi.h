@@ -18,8 +18,11 @@
 //   of the window, less what a parent cuts off); it is further limited to the surface, limits
 //   every drawing call, and is what GetClipBox answers before any clip call. Clip regions
 //   (SelectClipRgn, ExtSelectClipRgn) are in the same device coordinates and always stay
-//   inside `clip`; SelectClipRgn(dc, nullptr) goes back to `clip`. Delete the DC with DeleteDC;
+//   inside `clip` (like a window DC's system region); SelectClipRgn(dc, nullptr) goes back to
+//   `clip`. An overload takes a Region in place of the rectangle. Delete the DC with DeleteDC;
 //   the surface must outlive it and keep its size meanwhile.
+// - CreateDCA("DISPLAY", ...) draws nowhere: its pixels read as white (the canvas colour before
+//   a source is drawn) and writes to it are dropped. Windows paint through surface DCs.
 // - SetDisplayBitsPerPixel(n) / GetDisplayBitsPerPixel(): the display's depth (1, 4, 8, 16, 24
 //   or 32; default 32). GetDeviceCaps(BITSPIXEL) answers it and compatible bitmaps created
 //   afterwards store their pixels at that depth (see the palette notes below).
@@ -41,6 +44,7 @@
 #pragma once
 
 #include "platform/Win32Types.h"
+#include "platform/gdi/Region.h"
 #include "platform/gdi/Surface.h"
 
 #include <cstddef>
@@ -294,6 +298,8 @@ int GetDisplayBitsPerPixel();
 HDC CreateDCA(const char* driver, const char* device, const char* output, const void* initData);
 HDC CreateCompatibleDC(HDC hdc);
 HDC CreateSurfaceDC(Surface& surface, POINT origin, RECT clip);
+// The same with any visible region (device coordinates), e.g. a window less the siblings above it.
+HDC CreateSurfaceDC(Surface& surface, POINT origin, const Region& visible);
 BOOL DeleteDC(HDC hdc);
 int GetDeviceCaps(HDC hdc, int index);
 

@@ -358,6 +358,28 @@ TEST(GdiClip, SurfaceDcHasAnOriginAndAClipRectangle)
     DeleteDC(dc);
 }
 
+TEST(GdiClip, SurfaceDcVisibleRegionBoundsEveryClipCall)
+{
+    // A 4 x 4 window whose top-right 2 x 2 quarter is covered by a sibling.
+    Surface surface(4, 4, 0xFFFFFF);
+    Region visible = Region::Combine(Region(RECT{0, 0, 4, 4}), Region(RECT{2, 0, 4, 2}), Region::Operation::Diff);
+    HDC dc = CreateSurfaceDC(surface, POINT{0, 0}, visible);
+    RECT box{};
+    EXPECT_EQ(GetClipBox(dc, &box), COMPLEXREGION);
+    HRGN everything = CreateRectRgn(-10, -10, 10, 10);
+    SelectClipRgn(dc, everything);
+    DeleteObject(everything);
+    RECT all{0, 0, 4, 4};
+    HBRUSH brush = CreateSolidBrush(0);
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    EXPECT_EQ(surface.Pixel(3, 0), 0xFFFFFFu);
+    EXPECT_EQ(surface.Pixel(2, 1), 0xFFFFFFu);
+    EXPECT_EQ(surface.Pixel(1, 0), 0u);
+    EXPECT_EQ(surface.Pixel(3, 2), 0u);
+    DeleteDC(dc);
+}
+
 TEST(GdiRegions, CombineOffsetAndRectangleLists)
 {
     HRGN a = CreateRectRgn(0, 0, 4, 4);
