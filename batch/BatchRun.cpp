@@ -48,12 +48,19 @@ BatchRun::~BatchRun()
     Join();
 }
 
-void BatchRun::Start()
+bool BatchRun::Start()
 {
+    if (m_WorkerActive.load(std::memory_order_acquire))
+        return false;
     Join();
     m_bRunDone.store(0, std::memory_order_release);
     m_StopRequested.store(false, std::memory_order_relaxed);
-    m_Thread = std::thread([this] { RunBatch(); });
+    m_WorkerActive.store(true, std::memory_order_release);
+    m_Thread = std::thread([this] {
+        RunBatch();
+        m_WorkerActive.store(false, std::memory_order_release);
+    });
+    return true;
 }
 
 void BatchRun::RequestStop()

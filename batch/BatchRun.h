@@ -56,8 +56,9 @@ public:
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
-    // Starts the run on a worker thread.
-    void Start();
+    // Starts the run on a worker thread; answers false (and does nothing) while an earlier
+    // run of this object is still going, so two runs never share temp.bmp.
+    bool Start();
     // The run itself, on the calling thread.
     void RunBatch();
     // The run ends after the files being composed now; the output folder then holds only
@@ -92,6 +93,7 @@ private:
     std::string m_OutFolder;
 
     std::thread m_Thread;
+    std::atomic<bool> m_WorkerActive{false};
     std::atomic<bool> m_StopRequested{false};
     std::atomic<int32_t> m_bRunDone{0};
     mutable std::mutex m_StatusLock;

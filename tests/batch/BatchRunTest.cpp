@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
@@ -26,8 +27,13 @@ public:
     }
     void OnStatus(const std::string& status, int index, int total) override
     {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        statuses.push_back(status + " " + std::to_string(index) + "/" + std::to_string(total));
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            statuses.push_back(status + " " + std::to_string(index) + "/" + std::to_string(total));
+        }
+        statusCount.fetch_add(1);
+        while (hold.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void OnFileDone(const WatermarkJob& job, ComposeResult result) override
     {
@@ -44,6 +50,8 @@ public:
     std::vector<std::string> done;
     int written = 0;
     BatchRun* stopAfterFirst = nullptr;
+    std::atomic<bool> hold{false};  // while true the worker waits in OnStatus
+    std::atomic<int> statusCount{0};
 
 private:
     std::mutex m_Lock;
@@ -215,7 +223,7 @@ TEST(BatchRun, WorkerThreadPublishesDoneAndCanBeStoppedAfterItsFile)
     {
         Recorder recorder;
         BatchRun run(FolderJob(dir, "out"), &recorder, 1, (dir / "temp.bmp").string());
-        run.Start();
+        ASSERT_TRUE(run.Start());
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!run.IsDone() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -237,11 +245,33 @@ TEST(BatchRun, WorkerThreadPublishesDoneAndCanBeStoppedAfterItsFile)
         settings.SrcFolderSite = (dir / "many").string();
         BatchRun run(settings, &recorder, workers, (dir / "temp.bmp").string());
         recorder.stopAfterFirst = &run;
-        run.Start();
+        ASSERT_TRUE(run.Start());
         run.Join();
         EXPECT_TRUE(run.IsDone());
         EXPECT_GE(recorder.done.size(), 1u);
         EXPECT_LE(recorder.done.size(), static_cast<size_t>(workers));
         EXPECT_EQ(FilesIn(dir / settings.OutputFolderSite).size(), recorder.done.size());
     }
+}
+
+TEST(BatchRun, StartIsRefusedWhileARunIsGoing)
+{
+    TempDir dir;
+    MakeSources(dir);
+    Recorder recorder;
+    recorder.hold = true;
+    BatchRun run(FolderJob(dir, "out"), &recorder, 1, (dir / "temp.bmp").string());
+    ASSERT_TRUE(run.Start());
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (recorder.statusCount.load() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(recorder.statusCount.load(), 1);
+    EXPECT_FALSE(run.Start());
+    EXPECT_FALSE(run.IsDone());
+    recorder.hold = false;
+    run.Join();
+    EXPECT_TRUE(run.IsDone());
+    EXPECT_TRUE(run.Start());  // a finished run may be started again
+    run.Join();
+    EXPECT_EQ(recorder.statusCount.load(), 4);
 }
