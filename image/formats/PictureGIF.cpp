@@ -844,7 +844,7 @@ bool CPictureGIF::ReadExtension(CStream* hFile)
     return ok;
 }
 
-int CPictureGIF::CountFrames(CStream* hFile, const uint8_t* /*table*/, int /*tableSize*/)
+int CPictureGIF::CountFrames(CStream* hFile)
 {
     // Every extension of the file is read here, so the control values afterwards are
     // those of the last ones in the file. Image data is skipped by its sub-blocks.
@@ -916,7 +916,7 @@ bool CPictureGIF::Decode(CStream* hFile)
     else
         ++tilePoints;
 
-    info.nNumFrames = CountFrames(hFile, table, tableSize);
+    info.nNumFrames = CountFrames(hFile);
     if (info.nFrame < 0 || info.nFrame >= info.nNumFrames)
         return Fail(kFrameOutOfRange);
 

@@ -23,7 +23,7 @@ public:
     void SetDisposalMethod(int32_t method) { m_iDispose = method; }
 
 private:
-    int CountFrames(CStream* hFile, const uint8_t* table, int tableSize);
+    int CountFrames(CStream* hFile);
     bool ReadExtension(CStream* hFile);
     void OverlayFrame(CPicture& copy, long xOffset, long yOffset) const;
 
