@@ -333,6 +333,7 @@ private:
     void Restore(int32_t which);
     void AddClip(ClipOp op);
     bool CountPoints(uint64_t count);
+    bool SpendArea(double x0, double y0, double x1, double y1);
 
     bool WmfRecord(uint16_t function, RecordReader r);
     bool EmfRecord(uint32_t type, RecordReader r);
@@ -347,6 +348,7 @@ private:
     double m_PixelsPerMmX = 96 / 25.4, m_PixelsPerMmY = 96 / 25.4;
     bool m_InPath = false;
     uint64_t m_Points = 0;
+    double m_Work = 0;  // pixels painted so far
 };
 
 Matrix Player::PageTransform() const
@@ -395,6 +397,21 @@ bool Player::CountPoints(uint64_t count)
     if (count > MetafilePlayer::kMaxPoints - std::min(m_Points, MetafilePlayer::kMaxPoints))
         return false;
     m_Points += count;
+    return true;
+}
+
+// Charges the painting of a box (surface coordinates, clipped to the surface) against the work
+// budget: a file may paint every pixel many times over, but not without end. Once the budget is
+// spent, nothing more is painted.
+bool Player::SpendArea(double x0, double y0, double x1, double y1)
+{
+    double width = std::clamp(std::max(x0, x1), 0.0, double(m_Width)) - std::clamp(std::min(x0, x1), 0.0, double(m_Width));
+    double height =
+        std::clamp(std::max(y0, y1), 0.0, double(m_Height)) - std::clamp(std::min(y0, y1), 0.0, double(m_Height));
+    double budget = MetafilePlayer::kMaxOverdraw * double(m_Width) * double(m_Height) + 1e7;
+    if (m_Work > budget)
+        return false;
+    m_Work += std::max(0.0, width) * std::max(0.0, height) + 1;
     return true;
 }
 
@@ -535,6 +552,12 @@ void Player::FillAndStroke(bool fill, bool stroke)
 {
     if (m_InPath)
         return;
+    double x0, y0, x1, y1;
+    cairo_path_extents(m_Cairo, &x0, &y0, &x1, &y1);
+    if (!SpendArea(x0 - 2, y0 - 2, x1 + 2, y1 + 2)) {
+        cairo_new_path(m_Cairo);
+        return;
+    }
     cairo_set_fill_rule(m_Cairo, m_State.polyFillMode == 2 ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     if (fill && m_State.brush.style != 1) {
         SetSourceBrush();
@@ -708,7 +731,7 @@ void Player::Text(double x, double y, const std::string& utf8, uint32_t options,
             cairo_clip(m_Cairo);
         cairo_new_path(m_Cairo);
     }
-    if (utf8.empty())
+    if (utf8.empty() || !SpendArea(0, 0, 0, 0))
         return;
     bool updateCp = m_State.textAlign & 1;
     if (updateCp) {
@@ -769,7 +792,7 @@ void Player::Blit(std::span<const uint8_t> info, std::span<const uint8_t> bits, 
     double x0 = xDest, y0 = yDest, x1 = xDest + cxDest, y1 = yDest + cyDest;
     ToSurface(x0, y0);
     ToSurface(x1, y1);
-    if (cxSrc == 0 || cySrc == 0)
+    if (cxSrc == 0 || cySrc == 0 || !SpendArea(x0, y0, x1, y1))
         return;
     ApplyClip();
     cairo_save(m_Cairo);
@@ -804,6 +827,8 @@ void Player::PatternBlit(double x, double y, double cx, double cy, uint32_t rop)
     double x0 = x, y0 = y, x1 = x + cx, y1 = y + cy;
     ToSurface(x0, y0);
     ToSurface(x1, y1);
+    if (!SpendArea(x0, y0, x1, y1))
+        return;
     ApplyClip();
     cairo_new_path(m_Cairo);
     cairo_rectangle(m_Cairo, std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0));
@@ -824,6 +849,9 @@ void Player::FillRects(const std::vector<double>& rects, const Brush& brush)
 {
     if (m_InPath || brush.style == 1)
         return;
+    for (size_t i = 0; i + 3 < rects.size(); i += 4)
+        if (!SpendArea(rects[i], rects[i + 1], rects[i + 2], rects[i + 3]))
+            return;
     ApplyClip();
     cairo_new_path(m_Cairo);
     for (size_t i = 0; i + 3 < rects.size(); i += 4)

@@ -16,6 +16,8 @@ public:
     static constexpr uint64_t kMaxPoints = 8000000;
     static constexpr int kMaxSavedStates = 256;
     static constexpr uint32_t kMaxObjects = 65535;
+    // Painted area allowed per playback, in multiples of the picture's area.
+    static constexpr double kMaxOverdraw = 256;
 
     // Plays a Windows metafile, `data` starting at its 18-byte header. The logical window
     // (until the records set their own) is `window`, the placeable bounding box; it is mapped

@@ -429,6 +429,22 @@ TEST(WmfPlay, HostileRecordsAreSkipped)
     }
 }
 
+TEST(WmfPlay, PaintingStopsWhenTheWorkBudgetIsSpent)
+{
+    // Thousands of rectangles over the whole picture: after the budget (a few hundred times the
+    // picture's area plus a constant) nothing more is painted, so the final blue one never lands.
+    std::vector<WmfRecord> records = {{0x02FC, {0, 0x00FF, 0, 0}}, {0x012D, {0}}, {0x02FA, {5, 0, 0, 0, 0}},
+                                      {0x012D, {1}}};
+    for (int i = 0; i < 3000; ++i)
+        records.push_back({0x041B, {100, 100, 0, 0}});
+    records.push_back({0x02FC, {0, 0, 0x00FF, 0}});
+    records.push_back({0x012D, {2}});
+    records.push_back({0x041B, {100, 100, 0, 0}});
+    CPictureWMF picture;
+    ASSERT_TRUE(Decode(picture, MakeWmf(0, 0, 100, 100, 96, records))) << picture.GetLastError();
+    EXPECT_TRUE(IsColor(At(picture, 50, 50), 255, 0, 0));
+}
+
 TEST(WmfDecode, CorpusSizesFollowOurRules)
 {
     REQUIRE_TESTDATA();
