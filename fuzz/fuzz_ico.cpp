@@ -9,6 +9,15 @@
 
 namespace {
 
+// The encoders cost time per pixel; pictures beyond this are decoded only, so the
+// fuzzer keeps its pace on the decoder.
+constexpr uint64_t kMaxEncodedPixels = 1u << 18;
+
+bool SmallEnoughToEncode(const CPicture& picture)
+{
+    return uint64_t{picture.GetWidth()} * picture.GetHeight() <= kMaxEncodedPixels;
+}
+
 void DecodeAndEncode(std::vector<uint8_t>& bytes, int32_t frame, int32_t& frames)
 {
     CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -16,7 +25,7 @@ void DecodeAndEncode(std::vector<uint8_t>& bytes, int32_t frame, int32_t& frames
     picture.info.nFrame = frame;
     const bool decoded = picture.Decode(&stream);
     frames = picture.info.nNumFrames;
-    if (decoded && picture.IsValid()) {
+    if (decoded && picture.IsValid() && SmallEnoughToEncode(picture)) {
         CMemStream out;
         out.Open();
         picture.Encode(&out);
