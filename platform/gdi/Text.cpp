@@ -317,10 +317,12 @@ int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format)
         rect->bottom = rect->top + textHeight;
         return textHeight;
     }
-    // With a width set, Pango aligns the lines inside it itself.
+    // With a width set, Pango aligns the lines inside the layout box itself, so the layout's
+    // origin is the rectangle's left edge; otherwise the text cell is placed here.
     bool aligned = pango_layout_get_width(layout.get()) >= 0;
-    int x = rect->left - logical.x;
+    int x = rect->left;
     if (!aligned) {
+        x -= logical.x;
         if (format & DT_CENTER)
             x += (rectWidth - textWidth) / 2;
         else if (format & DT_RIGHT)

@@ -140,6 +140,8 @@ TEST(GdiText, DrawTextAlignsInsideTheRectangle)
         {"left", DT_SINGLELINE | DT_VCENTER, 20},
         {"centre", DT_SINGLELINE | DT_VCENTER | DT_CENTER, 20 + (160 - extent.cx) / 2},
         {"right", DT_SINGLELINE | DT_VCENTER | DT_RIGHT, 180 - extent.cx},
+        // A wrapping layout that fits on one line is centred by the layout itself.
+        {"wrapped centre", DT_WORDBREAK | DT_CENTER, 20 + (160 - extent.cx) / 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,8 +152,8 @@ TEST(GdiText, DrawTextAlignsInsideTheRectangle)
         EXPECT_GE(ink.left, c.expectedLeft);
         EXPECT_LE(ink.left, c.expectedLeft + 2);
         EXPECT_LE(ink.right, c.expectedLeft + extent.cx);
-        // Vertically centred: the cell starts at top + (40 - cy) / 2.
-        int cellTop = 10 + (40 - extent.cy) / 2;
+        // Single lines are vertically centred: the cell starts at top + (40 - cy) / 2.
+        int cellTop = (c.format & DT_VCENTER) ? 10 + (40 - extent.cy) / 2 : 10;
         EXPECT_GE(ink.top, cellTop);
         EXPECT_LE(ink.bottom, cellTop + extent.cy);
     }
