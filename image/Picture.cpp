@@ -488,7 +488,7 @@ void CPicture::SwapIndex(BYTE idx1, BYTE idx2)
     info.last_c_isvalid = false;
     const long width = static_cast<long>(GetWidth());
     const long height = static_cast<long>(GetHeight());
-    for (long y = 0; y < height; ++y) {
+    for (long y = 0; y < height && width > 0; ++y) {
         for (long x = 0; x < width; ++x) {
             const BYTE index = GetPixelIndex(x, y);
             if (index == idx1)
@@ -685,7 +685,7 @@ bool CPicture::AlphaFlip()
     BYTE* flipped = AllocPictureBlock(width * height);
     if (!flipped)
         return false;
-    for (size_t y = 0; y < height; ++y)
+    for (size_t y = 0; y < height && width > 0; ++y)
         std::memcpy(flipped + y * width, pAlpha + (height - 1 - y) * width, width);
     FreePictureBlock(pAlpha);
     pAlpha = flipped;
@@ -701,7 +701,7 @@ bool CPicture::AlphaMirror()
     BYTE* mirrored = AllocPictureBlock(width * height);
     if (!mirrored)
         return false;
-    for (size_t y = 0; y < height; ++y) {
+    for (size_t y = 0; y < height && width > 0; ++y) {
         const BYTE* source = pAlpha + y * width;
         BYTE* dest = mirrored + y * width;
         for (size_t x = 0; x < width; ++x)
@@ -740,7 +740,8 @@ bool CPicture::Flip()
         delete flipped;
         return false;
     }
-    const size_t height = GetHeight();
+    // Rows without bytes (width 0) need no moving, however many there are.
+    const size_t height = info.dwEffWidth ? GetHeight() : 0;
     for (size_t y = 0; y < height; ++y)
         std::memcpy(flipped->info.pImage + y * info.dwEffWidth, info.pImage + (height - 1 - y) * info.dwEffWidth,
                     info.dwEffWidth);
@@ -760,7 +761,7 @@ bool CPicture::Mirror()
         return false;
     }
     const long width = static_cast<long>(GetWidth());
-    const long height = static_cast<long>(GetHeight());
+    const long height = width ? static_cast<long>(GetHeight()) : 0;
     for (long y = 0; y < height; ++y) {
         const BYTE* source = info.pImage + static_cast<size_t>(y) * info.dwEffWidth;
         BYTE* dest = mirrored->info.pImage + static_cast<size_t>(y) * info.dwEffWidth;
@@ -815,7 +816,7 @@ static bool RotateInto(CPicture& self, SourceOf sourceOf)
     const long newHeight = oldWidth;
     const bool trueColor = self.GetBpp() == 24;
     const bool byteIndex = self.GetBpp() == 8;
-    for (long x = 0; x < newWidth; ++x) {
+    for (long x = 0; x < newWidth && newHeight > 0; ++x) {
         for (long y = 0; y < newHeight; ++y) {
             long sx = 0;
             long sy = 0;
@@ -883,7 +884,7 @@ BYTE ShiftToByte(uint32_t value, int shift)
 
 void CPicture::Bitfield2RGB(BYTE* src, WORD redmask, WORD greenmask, WORD bluemask, BYTE bpp)
 {
-    if (!pDib || !src)
+    if (!pDib || !src || GetWidth() == 0)
         return;
     const size_t width = GetWidth();
     const size_t height = GetHeight();

@@ -334,7 +334,9 @@ bool CPictureBMP::Decode(CStream* hFile)
     if (streamSize >= 0) {
         const int64_t available = std::max<int64_t>(0, int64_t{streamSize} - dataStart);
         const int64_t pictureBpp = bitCount <= 1 ? 1 : bitCount <= 4 ? 4 : bitCount <= 8 ? 8 : 24;
-        const uint64_t pictureBytes = static_cast<uint64_t>(RowBytes(pictureBpp, width)) * height;
+        // Every row counts as at least one byte, so a zero width cannot hide billions of rows.
+        const uint64_t pictureBytes =
+            std::max<uint64_t>(static_cast<uint64_t>(RowBytes(pictureBpp, width)) * height, height);
         const bool runLength = bitCount <= 8 && (compression == BI_RLE8 || compression == BI_RLE4);
         const uint64_t expansion = runLength ? kMaxRunLengthExpansion : kMaxPlainExpansion;
         if (pictureBytes > expansion * static_cast<uint64_t>(available))

@@ -405,6 +405,8 @@ TEST(BmpDecode, RefusesBadHeadersWithTheirMessages)
         // The implied image size overflows 64 bits (found by fuzzing, with UBSan).
         {"largest dimensions", MakeBmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF}, {}, pixels),
          "Error reading BMP info"},
+        {"zero width with two billion rows", MakeBmp({.width = 0, .height = -2000000000, .bitCount = 16}, {}, pixels),
+         "Error reading BMP info"},
         {"RLE dimensions the stream cannot hold",
          MakeBmp({.width = 30000, .height = 30000, .bitCount = 8, .compression = BI_RLE8}, GreyTable(256),
                  {0x00, 0x02, 0xFF, 0xFF, 0x00, 0x01}),
