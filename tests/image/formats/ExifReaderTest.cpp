@@ -255,6 +255,19 @@ TEST(ExifReader, RejectsMalformedBlocks)
 
 // Directories that link to themselves, and sub-directories that name their parent, end at
 // the reader's walk limits instead of recursing without end.
+// Offsets are checked against the bytes the section really holds: a value that would end
+// two bytes past the section is refused, not read.
+TEST(ExifReader, ValuesEndingPastTheSectionAreRefused)
+{
+    ExifBuilder b(true);
+    b.AddDirectory({{0x010F, 2, 8, Text("Maker\0\0\0")}});
+    b.Tiff().resize(b.Tiff().size() - 2);
+    const Scan scan = Read(JpegWithSections({{0xE1, b.Block()}}));
+    EXPECT_FALSE(scan.info.IsExif);
+    EXPECT_EQ(scan.error, "Illegal pointer offset value in EXIF.");
+    EXPECT_STREQ(scan.info.CameraMake, "");
+}
+
 TEST(ExifReader, SelfLinkingDirectoriesEnd)
 {
     for (uint16_t tag : {uint16_t{0x8769}, uint16_t{0xA005}}) {

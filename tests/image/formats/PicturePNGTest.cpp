@@ -420,6 +420,7 @@ TEST(PngEncode, RoundTripKeepsWhatEveryPictureKindShows)
         {"1-bit transparent index 1", 1, false, 1, false, false},
         {"4-bit transparent index 0", 4, false, 0, false, false},
         {"8-bit transparent index 7", 8, false, 7, false, false},
+        {"4-bit transparent index naming no entry", 4, false, 20, false, false},
         {"24-bit", 24, false, -1, false, false},
         {"24-bit alpha plane", 24, false, -1, true, false},
         {"24-bit transparent colour", 24, false, 0, false, true},
