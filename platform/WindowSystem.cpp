@@ -426,12 +426,12 @@ UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
             timer.interval = interval;
             timer.due = due;
             timer.order = ++m_TimerOrder;
-            m_Backend->Wake();
+            if (!IsUiThread()) m_Backend->Wake();
             return id;
         }
     }
     m_Timers.push_back({window, id, interval, due, ++m_TimerOrder});
-    m_Backend->Wake();
+    if (!IsUiThread()) m_Backend->Wake();
     return id;
 }
 
@@ -488,7 +488,7 @@ void WindowSystem::Invalidate(HWND window, const Region* clientRegion, bool eras
     if (area.IsEmpty()) return;
     window->m_Update = Region::Combine(window->m_Update, area, Region::Operation::Or);
     if (erase) window->m_EraseNeeded = true;
-    m_Backend->Wake();
+    if (!IsUiThread()) m_Backend->Wake();
     if (!children || (window->m_Style & WS_CLIPCHILDREN)) return;
     for (HWND child : window->m_Children) {
         if (!(child->m_Style & WS_VISIBLE)) continue;

@@ -49,6 +49,10 @@ void AddSkin(HeadlessDesktop& desktop)
 class FrameDialog : public CSkinDlg {
 public:
     explicit FrameDialog(bool withIcon = false) : CSkinDlg(kTemplate, nullptr), m_WithIcon(withIcon) {}
+    ~FrameDialog() override
+    {
+        if (m_LoadedIcon) DestroyIcon(m_LoadedIcon);
+    }
     std::vector<UINT> sysCommands;
     std::function<void(CDC*)> overlay;
 
@@ -63,7 +67,10 @@ protected:
         SetCaptionHeight(30);
         SetDragFullWindows(TRUE);
         ShowCaptionTitle(FALSE);
-        if (m_WithIcon) SetCaptionIcon(LoadIconA(AfxGetResourceHandle(), kIcon), FALSE);
+        if (m_WithIcon) {
+            m_LoadedIcon = LoadIconA(AfxGetResourceHandle(), kIcon);
+            SetCaptionIcon(m_LoadedIcon, FALSE);
+        }
         return TRUE;
     }
     void DrawOverlay(CDC* pMemDC) override
@@ -78,6 +85,7 @@ protected:
 
 private:
     bool m_WithIcon;
+    HICON m_LoadedIcon = nullptr;
 };
 
 constexpr int kStillOpen = 99;
@@ -324,7 +332,9 @@ TEST(SkinRegion, KeepsExactlyTheNonMagentaPixels)
         DeleteObject(region);
         DeleteObject(bitmap);
     }
-    EXPECT_FALSE(CSkinDlg::CreateRegionFromBitmap(nullptr, CreateRectRgn(0, 0, 1, 1), kSkinKey, kSkinKey));
+    HRGN unused = CreateRectRgn(0, 0, 1, 1);
+    EXPECT_FALSE(CSkinDlg::CreateRegionFromBitmap(nullptr, unused, kSkinKey, kSkinKey));
+    DeleteObject(unused);
 }
 
 TEST(SkinRegion, ToleranceWidensTheKeyRangePerChannel)
