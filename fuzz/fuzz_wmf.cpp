@@ -7,12 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-// fontconfig (under cairo's text) keeps process-wide caches that it never frees.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<uint8_t> bytes(data, data + size);

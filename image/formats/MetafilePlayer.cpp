@@ -1799,6 +1799,23 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
 
 }  // namespace
 
+// Text goes through cairo's font selection, and fontconfig keeps a few blocks from parsing the
+// system configuration unreferenced for the life of the process; LeakSanitizer is told that they
+// are not this program's leaks. Weak, so that another part of the program may say the same.
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSMARK_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSMARK_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef TESSMARK_ADDRESS_SANITIZER
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+#endif
+
 void MetafilePlayer::PlayWindowsMetafile(std::span<const uint8_t> data, const RECT& window, cairo_t* cr, int width,
                                          int height)
 {
