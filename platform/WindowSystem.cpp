@@ -96,13 +96,6 @@ int NextBoundary(const std::string& text, int offset)
     return offset;
 }
 
-HRGN ToHandle(const Region& region)
-{
-    HRGN handle = CreateRectRgn(0, 0, 0, 0);
-    if (handle) handle->m_Region = region;
-    return handle;
-}
-
 }  // namespace
 
 WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
@@ -533,18 +526,13 @@ HDC WindowSystem::MakeDC(HWND window, const Region& clip)
 {
     HWND top = TopLevelOf(window);
     RECT bounds = clip.IsEmpty() ? RECT{0, 0, 0, 0} : clip.Bounds();
-    // A surface DC's device pixels count from its origin, the window's client corner.
+    // A surface DC's device pixels count from its origin, the window's client corner; the
+    // visible region bounds every clip call made on the DC.
     POINT origin = SurfaceOrigin(window);
     Region local = clip;
     local.Offset(-origin.x, -origin.y);
-    RECT localBounds = local.IsEmpty() ? RECT{0, 0, 0, 0} : local.Bounds();
-    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, localBounds);
+    HDC dc = CreateSurfaceDC(*top->m_Surface, origin, local);
     if (!dc) return nullptr;
-    if (!local.IsRectangle() && !local.IsEmpty()) {
-        HRGN region = ToHandle(local);
-        SelectClipRgn(dc, region);
-        DeleteObject(region);
-    }
     HFONT font = window->m_Font ? window->m_Font : reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     if (font) SelectObject(dc, font);
     m_Dcs[dc] = {top, bounds};
