@@ -22,6 +22,7 @@ constexpr char kCancelled[] = "Cancelled";
 constexpr char kNoMemory32[] = "can't allocate memory";
 constexpr char kUnknownCompression[] = "unknown compression";
 constexpr char kUnsupportedCompression[] = "compression type not supported";
+constexpr char kUnsupportedBitCount[] = "unsupported BMP bit count";
 constexpr char kWriteFailed[] = "Error writing BMP";
 
 constexpr WORD kBmpSignature = 0x4D42;  // "BM"
@@ -437,9 +438,9 @@ bool CPictureBMP::Decode(CStream* hFile)
         }
         break;
     default:
-        // Other depths carry no pixel data this decoder can read: the picture stays blank.
-        Clear(0);
-        break;
+        // Other depths (2-bit, 64-bit, embedded JPEG or PNG data) cannot be read here: refuse
+        // them rather than answer with a blank picture.
+        return Fail(kUnsupportedBitCount);
     }
 
     if (topDown && !Flip())

@@ -399,6 +399,9 @@ TEST(BmpDecode, RefusesBadHeadersWithTheirMessages)
         {"8 bits with bit fields",
          MakeBmp({.width = 1, .height = 1, .bitCount = 8, .compression = BI_BITFIELDS}, GreyTable(256), pixels),
          "compression type not supported"},
+        // Depths without a pixel reader are refused instead of decoding to a blank picture.
+        {"2 bits", MakeBmp({.width = 1, .height = 1, .bitCount = 2}, GreyTable(4), pixels), "unsupported BMP bit count"},
+        {"64 bits", MakeBmp({.width = 1, .height = 1, .bitCount = 64}, {}, pixels), "unsupported BMP bit count"},
         // 30000 x 30000 pixels declared by a 100-byte file: refused before any allocation.
         {"dimensions the stream cannot hold", MakeBmp({.width = 30000, .height = 30000}, {}, pixels),
          "Error reading BMP info"},
