@@ -127,7 +127,7 @@ uint32_t BE32(const Bytes& b, size_t at)
 }
 
 // A PNG written by libpng itself, independent of the encoder under test.
-struct PngSpec {
+struct PngRecipe {
     int width = 4;
     int height = 2;
     int bitDepth = 8;
@@ -143,7 +143,7 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length)
     out->insert(out->end(), data, data + length);
 }
 
-Bytes MakePng(const PngSpec& spec)
+Bytes MakePng(const PngRecipe& recipe)
 {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -153,14 +153,14 @@ Bytes MakePng(const PngSpec& spec)
         return {};
     }
     png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height), spec.bitDepth,
-                 spec.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trans.empty())
-        png_set_tRNS(png, info, spec.trans.data(), static_cast<int>(spec.trans.size()), nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height), recipe.bitDepth,
+                 recipe.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!recipe.palette.empty())
+        png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
+    if (!recipe.trans.empty())
+        png_set_tRNS(png, info, recipe.trans.data(), static_cast<int>(recipe.trans.size()), nullptr);
     png_write_info(png, info);
-    for (const Bytes& row : spec.rows)
+    for (const Bytes& row : recipe.rows)
         png_write_row(png, row.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
@@ -234,8 +234,9 @@ TEST(PngDecode, BadFilesFailWithAMessageAndQuestionableOnesDoNotCrash)
         SCOPED_TRACE(row.path);
         CPicturePNG pic;
         const bool ok = DecodeFile(pic, TestDataDir() / row.path);
-        if (!ok)
+        if (!ok) {
             EXPECT_STRNE(pic.GetLastError(), "");
+        }
         if (row.valid == "no" && std::find(std::begin(recoverable), std::end(recoverable), row.path) == std::end(recoverable)) {
             ++bad;
             EXPECT_FALSE(ok);
@@ -250,10 +251,10 @@ TEST(PngDecode, BadFilesFailWithAMessageAndQuestionableOnesDoNotCrash)
 
 TEST(PngDecode, EveryPrefixOfAFileFailsCleanly)
 {
-    PngSpec spec;
-    spec.colorType = PNG_COLOR_TYPE_RGB;
-    spec.rows = {Bytes(12, 0x40), Bytes(12, 0x80)};
-    const Bytes file = MakePng(spec);
+    PngRecipe recipe;
+    recipe.colorType = PNG_COLOR_TYPE_RGB;
+    recipe.rows = {Bytes(12, 0x40), Bytes(12, 0x80)};
+    const Bytes file = MakePng(recipe);
     ASSERT_FALSE(file.empty());
     for (size_t length = 0; length < file.size(); ++length) {
         CPicturePNG pic;
@@ -279,12 +280,12 @@ TEST(PngDecode, ReportsLibpngMessages)
 // before the pixel block is allocated.
 TEST(PngDecode, RefusesPicturesTheStreamCannotHold)
 {
-    PngSpec spec;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.width = 1;
-    spec.height = 1;
-    spec.rows = {Bytes{0}};
-    Bytes file = MakePng(spec);
+    PngRecipe recipe;
+    recipe.colorType = PNG_COLOR_TYPE_GRAY;
+    recipe.width = 1;
+    recipe.height = 1;
+    recipe.rows = {Bytes{0}};
+    Bytes file = MakePng(recipe);
     ASSERT_FALSE(file.empty());
     // Width and height 60000 with a recomputed CRC.
     for (int at : {16, 20}) {
@@ -318,13 +319,13 @@ TEST(PngDecode, PaletteTransparencyRule)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PngSpec spec;
-        spec.bitDepth = 2;
-        spec.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}};
-        spec.trans = c.trans;
-        spec.rows = {Bytes{0x1B}, Bytes{0xE4}};  // indices 0 1 2 3 / 3 2 1 0
+        PngRecipe recipe;
+        recipe.bitDepth = 2;
+        recipe.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}};
+        recipe.trans = c.trans;
+        recipe.rows = {Bytes{0x1B}, Bytes{0xE4}};  // indices 0 1 2 3 / 3 2 1 0
         CPicturePNG pic;
-        ASSERT_TRUE(DecodeBytes(pic, MakePng(spec))) << pic.GetLastError();
+        ASSERT_TRUE(DecodeBytes(pic, MakePng(recipe))) << pic.GetLastError();
         EXPECT_EQ(pic.GetBpp(), 4);
         EXPECT_EQ(pic.GetTransIndex(), c.transIndex);
         EXPECT_EQ(pic.info.bAlphaPaletteEnabled, c.alphaPalette);
