@@ -68,9 +68,11 @@ void StoreHeader(BYTE* dest, const BITMAPINFOHEADER& h)
     put32(h.biClrImportant);
 }
 
+// Resolutions beyond what the 32-bit header field can hold saturate instead of overflowing.
 LONG DpiToPelsPerMeter(long dpi)
 {
-    return static_cast<LONG>(std::floor(static_cast<double>(dpi) * 10000.0 / 254.0 + 0.5));
+    const double pels = std::floor(static_cast<double>(dpi) * 10000.0 / 254.0 + 0.5);
+    return static_cast<LONG>(std::clamp(pels, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX)));
 }
 
 }  // namespace

@@ -120,7 +120,9 @@ TEST(Picture, StartupDefaultsAndResolution)
         long dpi;
         LONG pelsPerMeter;
     };
-    for (const Case c : {Case{72, 2835}, Case{300, 11811}, Case{96, 3780}, Case{0, 0}}) {
+    // Resolutions the 32-bit field cannot hold saturate.
+    for (const Case c : {Case{72, 2835}, Case{300, 11811}, Case{96, 3780}, Case{0, 0}, Case{100000000, INT32_MAX},
+                         Case{-100000000, INT32_MIN}}) {
         picture.SetXDPI(c.dpi);
         picture.SetYDPI(c.dpi);
         EXPECT_EQ(picture.head.biXPelsPerMeter, c.pelsPerMeter);
