@@ -5,7 +5,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 cd "$root"
-CC=clang CXX=clang++ scripts/build.sh build-fuzz -DFUZZ=ON -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CC=clang CXX=clang++ cmake -S "$root" -B build-fuzz -G Ninja -DFUZZ=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz --target fuzzers -j "$(nproc)"
 testdata="$root/../shared/testdata"
 for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
@@ -21,6 +23,6 @@ for target in build-fuzz/fuzz/fuzz_*; do
     done < "fuzz/${name}.folders"
   fi
   echo "fuzzing $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 \
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=60 -print_final_stats=0 \
     "$corpus" "${seeds[@]}" 2>&1 | tail -n 3
 done
