@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/install-deps.sh
 
-scripts/build.sh build
+scripts/build.sh build -DBUILD_TESTING=ON
 (cd build && ctest --output-on-failure -j "$(nproc)")
 
 if [ "${CI:-}" = "true" ] || [ "${TESSMARK_SANITIZE:-}" = "1" ]; then
