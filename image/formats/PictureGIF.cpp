@@ -965,7 +965,9 @@ bool CPictureGIF::Decode(CStream* hFile)
                 break;
             continue;
         }
-        if (imageNumber == 0 && width != screenWidth && height != screenHeight)
+        // A first image narrower or lower than the screen is a tile of a true-colour picture;
+        // either side counts, so pictures of one tile's width or height are assembled too.
+        if (imageNumber == 0 && (width != screenWidth || height != screenHeight))
             ++tilePoints;
         if (hasLocalTable) {
             tableSize = TableSize(imageFlags);

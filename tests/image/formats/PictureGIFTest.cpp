@@ -526,6 +526,23 @@ TEST(GifEncode, TrueColourIsWrittenAsTilesAndAssembledAgain)
     EXPECT_TRUE(SamePixels(picture, *decoded.picture));
 }
 
+TEST(GifEncode, TrueColourPicturesOneTileWideOrHighAssembleToo)
+{
+    const SIZE sizes[] = {{17, 40}, {40, 15}, {5, 31}, {50, 3}};
+    for (const SIZE size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.cx << " x " << size.cy);
+        CPicture picture(static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy), 24);
+        for (long y = 0; y < size.cy; ++y) {
+            for (long x = 0; x < size.cx; ++x)
+                picture.SetPixelColor(x, y, RGBQUAD{BYTE(x * 5), BYTE(y * 6), BYTE(x + y), 0});
+        }
+        const auto decoded = DecodeWith<CPictureGIF>(EncodeAs(picture, PICTURE_FORMAT_GIF));
+        ASSERT_TRUE(decoded.ok) << decoded.Error();
+        EXPECT_EQ(decoded.picture->GetBpp(), 24);
+        EXPECT_TRUE(SamePixels(picture, *decoded.picture));
+    }
+}
+
 TEST(GifEncode, TrueColourTransparentColourBecomesEachTilesIndexZero)
 {
     CPicture picture(30, 20, 24);
