@@ -1,6 +1,7 @@
 // Command-line access to the image engine: print a picture's properties, or convert a picture.
 //   tessmark-image info FILE [--type ID]
 //   tessmark-image convert IN OUT [--type ID]
+#include "batch/MarkComposer.h"
 #include "image/Picture.h"
 
 #include <cstdio>
@@ -14,32 +15,6 @@ namespace {
 constexpr char kUsage[] =
     "usage: tessmark-image info FILE [--type ID]\n"
     "       tessmark-image convert IN OUT [--type ID]\n";
-
-// The output format id of a file name's extension, as the composer chooses it.
-// FIXME: use CMarkComposer::GetImageType once the batch library provides it.
-DWORD ImageTypeForName(std::string_view name)
-{
-    const size_t dot = name.rfind('.');
-    const size_t slash = name.rfind('/');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-        return PICTURE_FORMAT_UNKNOWN;
-    std::string extension(name.substr(dot + 1));
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    for (const char* jpeg : {"jpg", "jpeg", "jpe", "jfif", "gif"}) {
-        if (extension == jpeg)
-            return PICTURE_FORMAT_JPG;
-    }
-    if (extension == "png")
-        return PICTURE_FORMAT_PNG;
-    for (const char* bitmap : {"bmp", "dib", "pcx", "wbmp", "wmf", "tif", "tiff", "tga"}) {
-        if (extension == bitmap)
-            return PICTURE_FORMAT_BMP;
-    }
-    return PICTURE_FORMAT_UNKNOWN;
-}
 
 // A failure that set no text (a file that cannot be opened or created) names the file instead.
 int Failed(const CPicture& picture, const char* fallback, const char* file)
@@ -72,7 +47,7 @@ int Convert(const char* input, const char* output, DWORD type)
     if (!picture.IsValid())
         return Failed(picture, "cannot open", input);
     picture.Fail("");
-    if (!picture.Save(output, ImageTypeForName(output)))
+    if (!picture.Save(output, static_cast<DWORD>(CMarkComposer().GetImageType(output))))
         return Failed(picture, "cannot write", output);
     return 0;
 }
