@@ -93,6 +93,92 @@ struct NearestCache {
     }
 };
 
+bool IsStandard32(const uint32_t (&masks)[3])
+{
+    return masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+}
+
+uint32_t LoadLE32(const uint8_t* p)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t value;
+        std::memcpy(&value, p, sizeof value);
+        return value;
+    } else {
+        return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24);
+    }
+}
+
+void StoreLE32(uint8_t* p, uint32_t value)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &value, sizeof value);
+    } else {
+        p[0] = static_cast<uint8_t>(value);
+        p[1] = static_cast<uint8_t>(value >> 8);
+        p[2] = static_cast<uint8_t>(value >> 16);
+        p[3] = static_cast<uint8_t>(value >> 24);
+    }
+}
+
+// 24-bit rows, four pixels (three 32-bit words) at a time, then the remaining pixels bytewise.
+void ReadRow24(const uint8_t* p, int count, uint32_t* out)
+{
+    int i = 0;
+    for (; i + 4 <= count; i += 4, p += 12) {
+        uint32_t w0 = LoadLE32(p);
+        uint32_t w1 = LoadLE32(p + 4);
+        uint32_t w2 = LoadLE32(p + 8);
+        out[i] = w0 & 0xFFFFFF;
+        out[i + 1] = (w0 >> 24) | ((w1 & 0xFFFF) << 8);
+        out[i + 2] = (w1 >> 16) | ((w2 & 0xFF) << 16);
+        out[i + 3] = w2 >> 8;
+    }
+    for (; i < count; ++i, p += 3)
+        out[i] = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+}
+
+void WriteRow24(uint8_t* p, int count, const uint32_t* in)
+{
+    int i = 0;
+    for (; i + 4 <= count; i += 4, p += 12) {
+        StoreLE32(p, (in[i] & 0xFFFFFF) | (in[i + 1] << 24));
+        StoreLE32(p + 4, ((in[i + 1] >> 8) & 0xFFFF) | (in[i + 2] << 16));
+        StoreLE32(p + 8, ((in[i + 2] >> 16) & 0xFF) | (in[i + 3] << 8));
+    }
+    for (; i < count; ++i, p += 3) {
+        p[0] = static_cast<uint8_t>(in[i]);
+        p[1] = static_cast<uint8_t>(in[i] >> 8);
+        p[2] = static_cast<uint8_t>(in[i] >> 16);
+    }
+}
+
+// 32-bit rows with the standard masks hold the pixels as they are, fourth byte included.
+void ReadRow32(const uint8_t* p, int count, uint32_t* out)
+{
+    if (count <= 0)
+        return;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, p, sizeof(uint32_t) * static_cast<size_t>(count));
+    } else {
+        for (int i = 0; i < count; ++i)
+            out[i] = LoadLE32(p + 4 * static_cast<size_t>(i));
+    }
+}
+
+void WriteRow32(uint8_t* p, int count, const uint32_t* in)
+{
+    if (count <= 0)
+        return;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, in, sizeof(uint32_t) * static_cast<size_t>(count));
+    } else {
+        for (int i = 0; i < count; ++i)
+            StoreLE32(p + 4 * static_cast<size_t>(i), in[i]);
+    }
+}
+
 } // namespace
 
 std::span<const RGBQUAD> StandardPalette(int bitsPerPixel)
@@ -233,12 +319,13 @@ void DibLayout::ReadRow(const uint8_t* row, int x, int count, uint32_t* out) con
         }
         break;
     case 24:
-        for (int i = 0; i < count; ++i) {
-            const uint8_t* p = row + 3 * static_cast<size_t>(x + i);
-            out[i] = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-        }
+        ReadRow24(row + 3 * static_cast<size_t>(x), count, out);
         break;
     case 32:
+        if (IsStandard32(masks)) {
+            ReadRow32(row + 4 * static_cast<size_t>(x), count, out);
+            break;
+        }
         for (int i = 0; i < count; ++i) {
             const uint8_t* p = row + 4 * static_cast<size_t>(x + i);
             uint32_t value = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
@@ -293,14 +380,13 @@ void DibLayout::WriteRow(uint8_t* row, int x, int count, const uint32_t* in) con
         }
         break;
     case 24:
-        for (int i = 0; i < count; ++i) {
-            uint8_t* p = row + 3 * static_cast<size_t>(x + i);
-            p[0] = static_cast<uint8_t>(in[i]);
-            p[1] = static_cast<uint8_t>(in[i] >> 8);
-            p[2] = static_cast<uint8_t>(in[i] >> 16);
-        }
+        WriteRow24(row + 3 * static_cast<size_t>(x), count, in);
         break;
     case 32:
+        if (IsStandard32(masks)) {
+            WriteRow32(row + 4 * static_cast<size_t>(x), count, in);
+            break;
+        }
         for (int i = 0; i < count; ++i) {
             uint32_t pixel = in[i];
             uint32_t value = pixel;
