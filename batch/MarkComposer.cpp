@@ -412,7 +412,10 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
         if (band == nullptr)
             return ComposeResult::IntermediateFailed;
 
-        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        // The file is overwritten in place and cut to its new size afterwards. Truncating it to
+        // nothing first would make the file system free its blocks (and, on some, flush the new
+        // contents to disk at close), for every picture of a batch.
+        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0)
             return ComposeResult::IntermediateFailed;
         bool written = true;
@@ -427,6 +430,7 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
             }
             written = written && WriteAll(fd, band, static_cast<size_t>(canvas.RowBytes()) * static_cast<size_t>(lines));
         }
+        written = written && ftruncate(fd, static_cast<off_t>(canvas.FileBytes())) == 0;
         if (close(fd) != 0 || !written)
             return ComposeResult::IntermediateFailed;
     }  // the canvas is released before the reload

@@ -190,9 +190,11 @@ TEST(MarkComposer, IntermediateBitmapFollowsTheDisplayDepth)
             EXPECT_EQ(mark[2], 0);
         }
 
-        // temp.bmp, written band by band, holds the same bytes as the one-buffer capture.
+        // temp.bmp, written band by band, holds the same bytes as the one-buffer capture, also
+        // over an older, longer temp.bmp.
         job.SrcPath = (dir / "wide.bmp").string();
         ASSERT_EQ(composer.BuildIntermediate(job, workspace, file, size), ComposeResult::Written);
+        WriteFileBytes(dir / "temp.bmp", std::vector<uint8_t>(size + 4099, 0xAB));
         ComposeWorkspace fileWorkspace;
         ASSERT_EQ(composer.ComposeFile(job, (dir / "temp.bmp").string(), fileWorkspace), ComposeResult::Written);
         EXPECT_EQ(ReadFileBytes(dir / "temp.bmp"), std::vector<uint8_t>(file, file + size));
