@@ -1,7 +1,11 @@
 // Device contexts, bitmaps, DIB exchange, clipping, regions, transfers and shapes, by pixels.
 #include "platform/gdi/Gdi.h"
 
+#include "platform/gdi/Surface.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cstring>
 #include <vector>
@@ -242,6 +246,75 @@ TEST(GdiDibs, SetDIBitsToDeviceCopiesEveryLayout)
             EXPECT_EQ(canvas.Pixel(4, 2), 0x010203u);
             EXPECT_EQ(canvas.Pixel(1, 3), 0x010203u);
         }
+    }
+}
+
+TEST(GdiDibs, TrueColourRowsRoundTripAtEveryWidthAndOffset)
+{
+    // Widths around the four-pixel groups of the row converters, from column offsets 0-2.
+    auto byteOf = [](int x, int b) { return static_cast<uint8_t>(x * 37 + b * 11 + 5); };
+    for (int depth : {24, 32}) {
+        for (int width = 1; width <= 11; ++width) {
+            for (int sx = 0; sx < std::min(width, 3); ++sx) {
+                SCOPED_TRACE(testing::Message() << depth << " bits, width " << width << ", from " << sx);
+                int bytesPerPixel = depth / 8;
+                PackedDib source = MakeDib(width, 1, depth, {});
+                for (int x = 0; x < width; ++x) {
+                    for (int b = 0; b < bytesPerPixel; ++b)
+                        source.Bits()[bytesPerPixel * x + b] = byteOf(x, b);
+                }
+                int count = width - sx;
+                MemoryCanvas canvas(count + 1, 1, RGB(1, 2, 3));
+                ASSERT_EQ(SetDIBitsToDevice(canvas.Dc(), 0, 0, static_cast<DWORD>(count), 1, sx, 0, 0, 1,
+                                            source.Bits(), source.Info(), DIB_RGB_COLORS),
+                          1);
+                for (int x = 0; x < count; ++x)
+                    EXPECT_EQ(canvas.Pixel(x, 0), Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0)));
+                EXPECT_EQ(canvas.Pixel(count, 0), 0x010203u);
+
+                // Read back into a buffer with a guard byte after the padded row.
+                PackedDib back = MakeDib(count + 1, 1, depth, {});
+                size_t stride = ((static_cast<size_t>(count + 1) * depth + 31) / 32) * 4;
+                back.bytes.push_back(0xEE);
+                ASSERT_EQ(GetDIBits(canvas.Dc(), canvas.Bitmap(), 0, 1, back.Bits(), back.Info(), DIB_RGB_COLORS), 1);
+                for (int x = 0; x <= count; ++x) {
+                    const uint8_t* p = back.Bits() + bytesPerPixel * x;
+                    uint32_t expected = x < count ? Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0))
+                                                  : 0x010203u;
+                    EXPECT_EQ(Rgb(p[2], p[1], p[0]), expected) << "column " << x;
+                    if (depth == 32)
+                        EXPECT_EQ(p[3], 0) << "column " << x;
+                }
+                EXPECT_EQ(back.Bits()[stride], 0xEE);
+            }
+        }
+    }
+}
+
+TEST(GdiSurface, ReusedLargeBlockIsFilledLikeAFreshOne)
+{
+    {
+        Surface first(1200, 1000, 0x00ABCDEF);
+        first.SetPixel(5, 5, 0x12345678);
+    }
+    // Smaller and larger than the block just freed, and different shapes.
+    const int sizes[][2] = {{1000, 1100}, {1100, 1100}, {1300, 1000}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1]);
+        Surface surface(size[0], size[1], 0x00010203);
+        ASSERT_EQ(surface.Width(), size[0]);
+        ASSERT_EQ(surface.Height(), size[1]);
+        size_t wrong = 0;
+        for (int y = 0; y < size[1]; ++y) {
+            const uint32_t* row = surface.Row(y);
+            for (int x = 0; x < size[0]; ++x)
+                wrong += row[x] != 0x00010203u;
+        }
+        EXPECT_EQ(wrong, 0u);
+        surface.SetPixel(size[0] - 1, size[1] - 1, 0);
+        surface.Resize(size[1], size[0], 0x00FFFFFF);
+        EXPECT_EQ(surface.Pixel(size[1] - 1, size[0] - 1), 0x00FFFFFFu);
+        EXPECT_EQ(surface.Pixel(0, 0), 0x00FFFFFFu);
     }
 }
 
