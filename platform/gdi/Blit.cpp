@@ -392,6 +392,13 @@ int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD cx, DWORD cy, int sx, int sy,
     ForEachSpan(visible, target, [&](int row, int x0, int x1) {
         int64_t line = layout->topDown ? row - top + sy : int64_t{sy} + cy - 1 - (row - top);
         const uint8_t* sourceRow = source + static_cast<size_t>(line - start) * layout->stride;
+        BitmapObject& destination = *dc.m_Bitmap;
+        if (layout->bitsPerPixel == 24 && destination.m_Storage == BitmapStorage::Device &&
+            destination.m_BitsPerPixel >= 24) {
+            // 24-bit rows give pixels with a clear top byte, stored as they are at these depths.
+            layout->ReadRow(sourceRow, static_cast<int>(x0 - left + sx), x1 - x0, destination.m_Surface->Row(row) + x0);
+            return;
+        }
         span.resize(static_cast<size_t>(x1 - x0));
         layout->ReadRow(sourceRow, static_cast<int>(x0 - left + sx), x1 - x0, span.data());
         for (auto& pixel : span)
@@ -473,8 +480,14 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMA
     for (int64_t line = start; line < lastLine; ++line) {
         // Scan line 0 is the bottom row for a bottom-up request, the top row otherwise.
         int row = layout->topDown ? static_cast<int>(line) : bitmap->m_Height - 1 - static_cast<int>(line);
+        uint8_t* outputRow = output + static_cast<size_t>(line - start) * layout->stride;
+        if (bitmap->m_Storage == BitmapStorage::Device && width == layout->width) {
+            // A device bitmap's row is read as it is stored.
+            layout->WriteRow(outputRow, 0, width, bitmap->m_Surface->Row(row));
+            continue;
+        }
         ReadSpan(*bitmap, 0, row, width, span.data());
-        layout->WriteRow(output + static_cast<size_t>(line - start) * layout->stride, 0, layout->width, span.data());
+        layout->WriteRow(outputRow, 0, layout->width, span.data());
     }
     return static_cast<int>(lastLine - start);
 }
