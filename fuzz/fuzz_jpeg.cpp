@@ -1,5 +1,6 @@
 // libFuzzer target: the JPEG decoder (with its EXIF scan) over arbitrary bytes, and a
 // re-encode of what it accepts.
+#include "fuzz/FuzzDecode.h"
 #include "image/MemStream.h"
 #include "image/formats/PictureJPG.h"
 
@@ -23,12 +24,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (static_cast<uint64_t>(probe.head.biWidth) * static_cast<uint64_t>(probe.head.biHeight) > kMaxFuzzPixels)
             return 0;
     }
-    CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    CPictureJPG picture;
-    if (picture.Decode(&stream) && picture.IsValid()) {
-        CMemStream out;
-        out.Open();
-        picture.Encode(&out);
-    }
-    return 0;
+    return FuzzDecodeAndEncode<CPictureJPG>(data, size, kNoEncodeLimit);
 }

@@ -1,20 +1,8 @@
 // libFuzzer target: the PNG decoder over arbitrary bytes, and a re-encode of what it accepts.
-#include "image/MemStream.h"
+#include "fuzz/FuzzDecode.h"
 #include "image/formats/PicturePNG.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::vector<uint8_t> bytes(data, data + size);
-    CMemStream stream(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    CPicturePNG picture;
-    if (picture.Decode(&stream) && picture.IsValid()) {
-        CMemStream out;
-        out.Open();
-        picture.Encode(&out);
-    }
-    return 0;
+    return FuzzDecodeAndEncode<CPicturePNG>(data, size, kNoEncodeLimit);
 }
