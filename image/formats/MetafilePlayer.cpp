@@ -231,6 +231,18 @@ size_t DibInfoBytes(RecordReader dib)
     return size;
 }
 
+// Splits a packed DIB (BITMAPINFO, then the bits) into its two parts; false when the header is
+// unknown or longer than the DIB.
+bool SplitPackedDib(RecordReader dib, std::span<const uint8_t>& info, std::span<const uint8_t>& bits)
+{
+    size_t infoBytes = DibInfoBytes(dib);
+    if (!infoBytes || infoBytes > dib.Size())
+        return false;
+    info = dib.Sub(0, infoBytes);
+    bits = dib.Sub(infoBytes, dib.Size() - infoBytes);
+    return true;
+}
+
 enum class ObjectKind { None, Pen, Brush, Font, Other };
 
 struct Pen {
@@ -260,6 +272,18 @@ struct Object {
     Brush brush;
     Font font;
 };
+
+// Makes `object` a DIB pattern brush of `pattern`, or a mid-grey solid brush when the
+// bitmap could not be decoded.
+void SetPatternBrush(Object& object, SurfacePtr pattern)
+{
+    object.kind = ObjectKind::Brush;
+    object.brush.style = 5;
+    if (pattern)
+        object.brush.pattern.reset(pattern.release(), cairo_surface_destroy);
+    if (!object.brush.pattern)
+        object.brush.color = {0.5, 0.5, 0.5}, object.brush.style = 0;
+}
 
 struct ClipOp {
     enum Kind { Intersect, Exclude, Rects, Reset } kind;
@@ -319,6 +343,7 @@ private:
     void ArcShape(ArcKind kind, double left, double top, double right, double bottom, double xs, double ys, double xe,
                   double ye);
     void LineTo(double x, double y);
+    void SetPixel(double x, double y, uint32_t colorRef);
     void Text(double x, double y, const std::string& utf8, uint32_t options, const double* rect);
     void Blit(std::span<const uint8_t> info, std::span<const uint8_t> bits, double xDest, double yDest, double cxDest,
               double cyDest, double xSrc, double ySrc, double cxSrc, double cySrc, uint32_t rop);
@@ -709,6 +734,17 @@ void Player::LineTo(double x, double y)
     }
     m_State.curX = x;
     m_State.curY = y;
+}
+
+void Player::SetPixel(double x, double y, uint32_t colorRef)
+{
+    ToSurface(x, y);
+    ApplyClip();
+    Color c = FromColorRef(colorRef);
+    cairo_new_path(m_Cairo);
+    cairo_rectangle(m_Cairo, std::floor(x), std::floor(y), 1, 1);
+    cairo_set_source_rgb(m_Cairo, c.r, c.g, c.b);
+    cairo_fill(m_Cairo);
 }
 
 void Player::Text(double x, double y, const std::string& utf8, uint32_t options, const double* rect)
@@ -1115,17 +1151,9 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         ArcShape(function == 0x0817 ? ArcKind::Arc : function == 0x0830 ? ArcKind::Chord : ArcKind::Pie, w(7), w(6),
                  w(5), w(4), w(3), w(2), w(1), w(0));
         return true;
-    case 0x041F: {  // SETPIXEL: colour, y, x
-        double x = w(3), y = w(2);
-        ToSurface(x, y);
-        ApplyClip();
-        Color c = FromColorRef(r.U32(0));
-        cairo_new_path(m_Cairo);
-        cairo_rectangle(m_Cairo, std::floor(x), std::floor(y), 1, 1);
-        cairo_set_source_rgb(m_Cairo, c.r, c.g, c.b);
-        cairo_fill(m_Cairo);
+    case 0x041F:  // SETPIXEL: colour, y, x
+        SetPixel(w(3), w(2), r.U32(0));
         return true;
-    }
     case 0x0324:    // POLYGON
     case 0x0325: {  // POLYLINE
         size_t count = r.U16(0);
@@ -1208,17 +1236,11 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
             object.font.italic = r.U8(10) != 0;
             object.font.face = FaceName(r, 18, false);
         } else if (function == 0x0142) {
-            object.kind = ObjectKind::Brush;
-            object.brush.style = 5;
-            RecordReader dib(r.Sub(4, r.Size() - std::min<size_t>(4, r.Size())));
-            size_t infoBytes = DibInfoBytes(dib);
-            if (infoBytes && infoBytes <= dib.Size()) {
-                SurfacePtr pattern = DecodeDib(dib.Sub(0, infoBytes), dib.Sub(infoBytes, dib.Size() - infoBytes));
-                if (pattern)
-                    object.brush.pattern.reset(pattern.release(), cairo_surface_destroy);
-            }
-            if (!object.brush.pattern)
-                object.brush.color = {0.5, 0.5, 0.5}, object.brush.style = 0;
+            std::span<const uint8_t> info, bits;
+            SurfacePtr pattern;
+            if (SplitPackedDib(RecordReader(r.Sub(4, r.Size() - std::min<size_t>(4, r.Size()))), info, bits))
+                pattern = DecodeDib(info, bits);
+            SetPatternBrush(object, std::move(pattern));
         }
         m_Objects[slot] = std::move(object);
         return true;
@@ -1270,35 +1292,29 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
                xDest = w(base + 5);
         if (!stretch)
             srcW = destW, srcH = destH;
-        RecordReader dib(r.Sub(paramWords * 2, r.Size() - paramWords * 2));
-        size_t infoBytes = DibInfoBytes(dib);
-        if (!infoBytes || infoBytes > dib.Size())
+        std::span<const uint8_t> info, bits;
+        if (!SplitPackedDib(RecordReader(r.Sub(paramWords * 2, r.Size() - paramWords * 2)), info, bits))
             return false;
-        Blit(dib.Sub(0, infoBytes), dib.Sub(infoBytes, dib.Size() - infoBytes), xDest, yDest, destW, destH, xSrc, ySrc,
-             srcW, srcH, rop);
+        Blit(info, bits, xDest, yDest, destW, destH, xSrc, ySrc, srcW, srcH, rop);
         return true;
     }
     case 0x0F43: {  // STRETCHDIB: rop, usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
         if (words < 12)
             return false;
         uint32_t rop = r.U32(0);
-        RecordReader dib(r.Sub(22, r.Size() - 22));
-        size_t infoBytes = DibInfoBytes(dib);
-        if (!infoBytes || infoBytes > dib.Size())
+        std::span<const uint8_t> info, bits;
+        if (!SplitPackedDib(RecordReader(r.Sub(22, r.Size() - 22)), info, bits))
             return false;
-        Blit(dib.Sub(0, infoBytes), dib.Sub(infoBytes, dib.Size() - infoBytes), w(10), w(9), w(8), w(7), w(6), w(5),
-             w(4), w(3), rop);
+        Blit(info, bits, w(10), w(9), w(8), w(7), w(6), w(5), w(4), w(3), rop);
         return true;
     }
     case 0x0D33: {  // SETDIBTODEV: usage, scans, startScan, yDib, xDib, height, width, yDest, xDest, DIB
         if (words < 10)
             return false;
-        RecordReader dib(r.Sub(18, r.Size() - 18));
-        size_t infoBytes = DibInfoBytes(dib);
-        if (!infoBytes || infoBytes > dib.Size())
+        std::span<const uint8_t> info, bits;
+        if (!SplitPackedDib(RecordReader(r.Sub(18, r.Size() - 18)), info, bits))
             return false;
-        Blit(dib.Sub(0, infoBytes), dib.Sub(infoBytes, dib.Size() - infoBytes), w(8), w(7), w(6), w(5), w(4), w(3),
-             w(6), w(5), 0x00CC0020);
+        Blit(info, bits, w(8), w(7), w(6), w(5), w(4), w(3), w(6), w(5), 0x00CC0020);
         return true;
     }
     default:
@@ -1513,17 +1529,9 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         ey = ey * yNum / yDenom;
         return true;
     }
-    case 15: {  // SETPIXELV
-        double x = s32(8), y = s32(12);
-        ToSurface(x, y);
-        ApplyClip();
-        Color c = FromColorRef(r.U32(16));
-        cairo_new_path(m_Cairo);
-        cairo_rectangle(m_Cairo, std::floor(x), std::floor(y), 1, 1);
-        cairo_set_source_rgb(m_Cairo, c.r, c.g, c.b);
-        cairo_fill(m_Cairo);
+    case 15:  // SETPIXELV
+        SetPixel(s32(8), s32(12), r.U32(16));
         return true;
-    }
     case 17:  // SETMAPMODE
         if (r.U32(8) >= 1 && r.U32(8) <= 8)
             m_State.mapMode = static_cast<int>(r.U32(8));
@@ -1621,16 +1629,11 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
             object.brush.color = FromColorRef(r.U32(16));
             object.brush.hatch = r.U32(20);
         } else if (type == 94 || type == 93) {
-            object.kind = ObjectKind::Brush;
-            object.brush.style = 5;
             uint32_t offBmi = r.U32(16), cbBmi = r.U32(20), offBits = r.U32(24), cbBits = r.U32(28);
-            if (r.Has(offBmi, cbBmi) && r.Has(offBits, cbBits)) {
-                SurfacePtr pattern = DecodeDib(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits));
-                if (pattern)
-                    object.brush.pattern.reset(pattern.release(), cairo_surface_destroy);
-            }
-            if (!object.brush.pattern)
-                object.brush.color = {0.5, 0.5, 0.5}, object.brush.style = 0;
+            SurfacePtr pattern;
+            if (r.Has(offBmi, cbBmi) && r.Has(offBits, cbBits))
+                pattern = DecodeDib(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits));
+            SetPatternBrush(object, std::move(pattern));
         } else {
             object.kind = ObjectKind::Font;
             object.font.height = s32(12);
