@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -89,6 +90,52 @@ void ReadOrZero(CStream* stream, BYTE* dest, size_t bytes)
     const size_t got = stream->Read(dest, 1, bytes);
     if (got < bytes)
         std::memset(dest + got, 0, bytes - got);
+}
+
+// Reads the unpadded 32-bit rows of a file a band at a time and keeps blue, green and red of
+// each pixel in the picture's 24-bit rows (row padding cleared); rows the stream no longer
+// holds are black. False when the band buffer cannot be had.
+bool Read32BitRows(CStream* stream, CPicture& picture)
+{
+    const size_t width = picture.GetWidth();
+    const size_t height = picture.GetHeight();
+    const size_t stride = picture.info.dwEffWidth;
+    if (width == 0 || height == 0) {
+        picture.Clear(0);
+        return true;
+    }
+    constexpr size_t kBandBytes = size_t{256} << 10;
+    const size_t sourceStride = width * 4;
+    const size_t bandRows = std::clamp<size_t>(kBandBytes / sourceStride, 1, height);
+    std::unique_ptr<BYTE[]> band(new (std::nothrow) BYTE[bandRows * sourceStride]);
+    if (!band)
+        return false;
+    for (size_t first = 0; first < height; first += bandRows) {
+        const size_t rows = std::min(bandRows, height - first);
+        ReadOrZero(stream, band.get(), rows * sourceStride);
+        for (size_t row = 0; row < rows; ++row) {
+            const BYTE* in = band.get() + row * sourceStride;
+            BYTE* out = picture.info.pImage + (first + row) * stride;
+            size_t x = 0;
+            // Four pixels (four words in) give three words out.
+            for (; x + 4 <= width; x += 4, in += 16, out += 12) {
+                const uint32_t p0 = ReadLE32(in, 0);
+                const uint32_t p1 = ReadLE32(in, 4);
+                const uint32_t p2 = ReadLE32(in, 8);
+                const uint32_t p3 = ReadLE32(in, 12);
+                WriteLE32(out, 0, (p0 & 0xFFFFFF) | (p1 << 24));
+                WriteLE32(out, 4, ((p1 >> 8) & 0xFFFF) | (p2 << 16));
+                WriteLE32(out, 8, ((p2 >> 16) & 0xFF) | (p3 << 8));
+            }
+            for (; x < width; ++x, in += 4, out += 3) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+            }
+            std::memset(out, 0, stride - width * 3);
+        }
+    }
+    return true;
 }
 
 // Destination of the run-length decoders: memory rows from the bottom, each store bounded to
@@ -379,14 +426,9 @@ bool CPictureBMP::Decode(CStream* hFile)
         if (compression != BI_RGB && compression != BI_BITFIELDS)
             return Fail(kUnknownCompression);
         seekToData();
-        const size_t sourceBytes = static_cast<size_t>(width) * height * 4;
-        std::unique_ptr<BYTE, decltype(&FreePictureBlock)> source(AllocPictureBlock(sourceBytes), &FreePictureBlock);
-        if (!source)
-            return Fail(kNoMemory32);
-        ReadOrZero(hFile, source.get(), sourceBytes);
-        Clear(0);
         // The fourth byte is dropped; the bit-field masks of the file are not used.
-        Bitfield2RGB(source.get(), 0, 0, 0, 32);
+        if (!Read32BitRows(hFile, *this))
+            return Fail(kNoMemory32);
         break;
     }
     case 24:

@@ -354,6 +354,43 @@ TEST(BmpDecode, ThirtyTwoBitIgnoresMasksAndTheFourthByte)
     }
 }
 
+TEST(BmpDecode, ThirtyTwoBitRowsOfEveryWidthWholeAndCutShort)
+{
+    // Tall pictures are read in several bands; a file cut in the middle of a row leaves the
+    // rest of that row and every later row black.
+    auto byteOf = [](size_t i) { return static_cast<uint8_t>(i * 131 + 7); };
+    struct Case {
+        int32_t width, height;
+        size_t fileBytes;  // pixel bytes present in the file
+    };
+    std::vector<Case> cases;
+    for (int32_t width = 1; width <= 9; ++width)
+        cases.push_back({width, 3, static_cast<size_t>(width) * 3 * 4});
+    cases.push_back({5, 20000, 5 * 20000 * 4});
+    cases.push_back({5, 20000, 5 * 12000 * 4 + 7});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.fileBytes << " bytes");
+        Bytes pixels(c.fileBytes);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = byteOf(i);
+        Decoded d = DecodeBytes(MakeBmp({.width = c.width, .height = c.height, .bitCount = 32}, {}, pixels));
+        ASSERT_TRUE(d.ok) << d.Error();
+        const size_t stride = d.picture->GetEffWidth();
+        size_t wrongRows = 0;
+        for (int32_t y = 0; y < c.height; ++y) {
+            Bytes expected(stride, 0);
+            for (int32_t x = 0; x < c.width; ++x) {
+                for (size_t b = 0; b < 3; ++b) {
+                    const size_t at = (static_cast<size_t>(y) * c.width + x) * 4 + b;
+                    expected[static_cast<size_t>(x) * 3 + b] = at < c.fileBytes ? byteOf(at) : 0;
+                }
+            }
+            wrongRows += Row(*d.picture, static_cast<DWORD>(y)) != expected;
+        }
+        EXPECT_EQ(wrongRows, 0u);
+    }
+}
+
 TEST(BmpDecode, ResolutionComesFromTheFile)
 {
     InfoHeader h{.width = 1, .height = 1, .xPelsPerMeter = 2835, .yPelsPerMeter = 11811};
