@@ -11,6 +11,13 @@ class Surface {
 public:
     Surface() = default;
     Surface(int width, int height, uint32_t fill = 0);
+    // A large pixel block is handed to the next large surface of the same thread, which
+    // saves touching fresh pages for every picture of a batch.
+    ~Surface();
+    Surface(const Surface&) = default;
+    Surface(Surface&&) noexcept = default;
+    Surface& operator=(const Surface&) = default;
+    Surface& operator=(Surface&&) noexcept = default;
 
     int Width() const { return m_Width; }
     int Height() const { return m_Height; }
