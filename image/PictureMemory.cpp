@@ -50,10 +50,12 @@ BYTE* AllocPictureBlock(size_t size)
         capacity = (capacity + kGranule - 1) / kGranule * kGranule;
         if (BYTE* kept = t_Kept.block) {
             size_t keptCapacity = CapacityOf(kept);
-            if (keptCapacity >= capacity && capacity * 4 >= keptCapacity * kReuseQuarters) {
-                t_Kept.block = nullptr;
+            t_Kept.block = nullptr;
+            if (keptCapacity >= capacity && capacity * 4 >= keptCapacity * kReuseQuarters)
                 return kept;
-            }
+            // A kept block that does not fit is freed before the new one is allocated, so the
+            // two are never held at once.
+            Release(kept);
         }
     }
     if (capacity > SIZE_MAX - kHeaderBytes)

@@ -51,11 +51,12 @@ void Surface::Resize(int width, int height, uint32_t fill)
     m_Height = std::max(height, 0);
     std::size_t count = static_cast<std::size_t>(m_Width) * static_cast<std::size_t>(m_Height);
     if (count >= kLargePixels && m_Pixels.capacity() < count && !SpareBlock::t_Closed) {
+        // A kept block that does not fit is freed before the new one is allocated, so the two
+        // are never held at once.
         std::vector<uint32_t>& spare = t_Spare.pixels;
-        if (spare.capacity() >= count && count * 4 >= spare.capacity() * kReuseQuarters) {
+        if (spare.capacity() >= count && count * 4 >= spare.capacity() * kReuseQuarters)
             m_Pixels.swap(spare);
-            std::vector<uint32_t>().swap(spare);
-        }
+        std::vector<uint32_t>().swap(spare);
     }
     m_Pixels.assign(static_cast<std::size_t>(m_Width) * static_cast<std::size_t>(m_Height), fill);
 }
