@@ -2,6 +2,8 @@
 // and encoder (uncompressed, bottom-up, in the picture's stored depth).
 #include "image/formats/PictureBMP.h"
 
+#include "image/ByteOrder.h"
+
 #include "image/PictureMemory.h"
 #include "image/Stream.h"
 
@@ -38,29 +40,6 @@ constexpr DWORD kOs2HeaderSize = 64;
 // and a file that lost more than about three quarters of it is refused rather than padded.
 constexpr uint64_t kMaxRunLengthExpansion = 256;
 constexpr uint64_t kMaxPlainExpansion = 4;
-
-uint16_t ReadLE16(const BYTE* raw, size_t offset)
-{
-    return static_cast<uint16_t>(raw[offset] | (raw[offset + 1] << 8));
-}
-
-uint32_t ReadLE32(const BYTE* raw, size_t offset)
-{
-    return static_cast<uint32_t>(raw[offset]) | (static_cast<uint32_t>(raw[offset + 1]) << 8) |
-           (static_cast<uint32_t>(raw[offset + 2]) << 16) | (static_cast<uint32_t>(raw[offset + 3]) << 24);
-}
-
-void WriteLE16(BYTE* raw, size_t offset, uint16_t value)
-{
-    raw[offset] = static_cast<BYTE>(value);
-    raw[offset + 1] = static_cast<BYTE>(value >> 8);
-}
-
-void WriteLE32(BYTE* raw, size_t offset, uint32_t value)
-{
-    for (size_t i = 0; i < 4; ++i)
-        raw[offset + i] = static_cast<BYTE>(value >> (8 * i));
-}
 
 // Bytes of one padded row of the given depth, in 64 bits.
 int64_t RowBytes(int64_t bitCount, int64_t width)

@@ -1,6 +1,8 @@
 // GIF decoder and encoder with their own LZW coder.
 #include "image/formats/PictureGIF.h"
 
+#include "image/ByteOrder.h"
+
 #include "image/Stream.h"
 
 #include <algorithm>
@@ -32,11 +34,6 @@ constexpr int kTileHeight = 15;
 constexpr int kHashSize = 5003;
 constexpr int kRunBlockSize = 255;
 constexpr int kCodeBlockSize = 254;
-
-uint16_t ReadLE16(const uint8_t* raw, size_t offset)
-{
-    return static_cast<uint16_t>(raw[offset] | (raw[offset + 1] << 8));
-}
 
 void PutLE16(CStream* stream, uint32_t value)
 {

@@ -1,6 +1,8 @@
 // Windows icon and cursor decoder (one entry, AND mask as transparency) and single-entry encoder.
 #include "image/formats/PictureICO.h"
 
+#include "image/ByteOrder.h"
+
 #include "image/Stream.h"
 #include "image/formats/PicturePNG.h"
 
@@ -21,17 +23,6 @@ constexpr size_t kInfoHeaderSize = 40;
 constexpr uint32_t kMaxInfoHeaderSize = 124;  // BITMAPV5HEADER
 constexpr DWORD kMaxSavedSide = 255;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-uint16_t ReadLE16(const uint8_t* raw, size_t offset)
-{
-    return static_cast<uint16_t>(raw[offset] | (raw[offset + 1] << 8));
-}
-
-uint32_t ReadLE32(const uint8_t* raw, size_t offset)
-{
-    return static_cast<uint32_t>(raw[offset]) | (static_cast<uint32_t>(raw[offset + 1]) << 8) |
-           (static_cast<uint32_t>(raw[offset + 2]) << 16) | (static_cast<uint32_t>(raw[offset + 3]) << 24);
-}
 
 void PutLE16(std::vector<uint8_t>& out, uint32_t value)
 {

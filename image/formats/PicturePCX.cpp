@@ -1,6 +1,8 @@
 // PCX decoder and encoder with the format's run-length coding.
 #include "image/formats/PicturePCX.h"
 
+#include "image/ByteOrder.h"
+
 #include "image/MemStream.h"
 #include "image/Stream.h"
 
@@ -29,17 +31,6 @@ constexpr size_t kHeaderSize = 128;
 constexpr uint8_t kManufacturer = 10;
 constexpr uint8_t kPaletteSignature = 12;
 constexpr int kMaxRun = 63;
-
-uint16_t ReadLE16(const uint8_t* raw, size_t offset)
-{
-    return static_cast<uint16_t>(raw[offset] | (raw[offset + 1] << 8));
-}
-
-void WriteLE16(uint8_t* raw, size_t offset, uint32_t value)
-{
-    raw[offset] = static_cast<uint8_t>(value);
-    raw[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 // The run-length stream is one sequence over all rows; a run may continue into the next row.
 class RunDecoder {

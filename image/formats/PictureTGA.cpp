@@ -1,6 +1,8 @@
 // Targa decoder and encoder (uncompressed and run-length types 1-3 and 9-11).
 #include "image/formats/PictureTGA.h"
 
+#include "image/ByteOrder.h"
+
 #include "image/Stream.h"
 
 #include <algorithm>
@@ -22,17 +24,6 @@ constexpr size_t kHeaderSize = 18;
 constexpr int kMaxColorMapLength = 256;
 // One run packet (header plus one pixel value) covers at most 128 pixels.
 constexpr uint64_t kMaxRunPixels = 128;
-
-uint16_t ReadLE16(const uint8_t* raw, size_t offset)
-{
-    return static_cast<uint16_t>(raw[offset] | (raw[offset + 1] << 8));
-}
-
-void WriteLE16(uint8_t* raw, size_t offset, uint32_t value)
-{
-    raw[offset] = static_cast<uint8_t>(value);
-    raw[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 struct TgaHeader {
     uint8_t idLength;       // Bytes of the identification field after the header.
