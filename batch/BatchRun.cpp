@@ -34,13 +34,10 @@ const char* MissingSettingMessage(const JobSettings& settings)
 
 BatchRun::BatchRun(const JobSettings& settings, BatchObserver* observer, int workers, std::string tempBmpPath,
                    Intermediate intermediate)
-    : m_Settings(settings),
-      m_Observer(observer),
-      m_Workers(std::max(1, workers)),
+    : m_Settings(settings), m_Observer(observer), m_Workers(std::max(1, workers)),
       m_Intermediate(m_Workers > 1 ? Intermediate::Memory : intermediate),
       m_TempBmpPath(tempBmpPath.empty() ? CPathHelper().ResolvePath("temp.bmp") : std::move(tempBmpPath))
-{
-}
+{}
 
 BatchRun::~BatchRun()
 {
@@ -196,7 +193,8 @@ void BatchRun::RunBatch()
     m_OutFolder = pathHelper.ResolvePath(m_Settings.OutputFolderSite);
 
     std::vector<Item> items = CollectItems();
-    int total = static_cast<int>(std::count_if(items.begin(), items.end(), [](const Item& item) { return item.counted; }));
+    int total =
+        static_cast<int>(std::count_if(items.begin(), items.end(), [](const Item& item) { return item.counted; }));
     ComposeItems(items, total);
 
     if (m_Intermediate == Intermediate::TempFile)

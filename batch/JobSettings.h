@@ -17,12 +17,12 @@ public:
     void LoadFromIni(const std::string& iniPath);
     bool SaveToIni(const std::string& iniPath) const;
 
-    int32_t SrcFileType = 0;        // 0: every file of SrcFolderSite; otherwise the list SrcFileSite
+    int32_t SrcFileType = 0;  // 0: every file of SrcFolderSite; otherwise the list SrcFileSite
     std::string SrcFolderSite;
-    std::string SrcFileSite;        // paths, each followed by ';'
+    std::string SrcFileSite;  // paths, each followed by ';'
     std::string WaterMarkFileSite;
     std::string OutputFolderSite;
-    int32_t PosType = 0;            // 0 top-left, 1 top-right, 2 bottom-left, 3 (and others) bottom-right
+    int32_t PosType = 0;  // 0 top-left, 1 top-right, 2 bottom-left, 3 (and others) bottom-right
     int32_t PosX = 0;
     int32_t PosY = 0;
 };

@@ -335,13 +335,14 @@ bool ComposedCanvas::CaptureRows(LONG start, LONG lines, BYTE* pixels)
     // Where the read-back writes nothing (the row padding, and the unused bits of a last
     // partly used byte) a zero-filled buffer has zeros; buffers here are reused, so that part
     // of every row is cleared first.
-    size_t usedRowBytes = static_cast<size_t>(m_Info.header.biBitCount) * static_cast<size_t>(m_Info.header.biWidth) / 8;
+    size_t usedRowBytes =
+        static_cast<size_t>(m_Info.header.biBitCount) * static_cast<size_t>(m_Info.header.biWidth) / 8;
     if (usedRowBytes < m_RowBytes) {
         for (LONG row = 0; row < lines; ++row)
             std::memset(pixels + static_cast<size_t>(row) * m_RowBytes + usedRowBytes, 0, m_RowBytes - usedRowBytes);
     }
-    return GetDIBits(m_Canvas->Display(), m_Canvas->Bitmap(), static_cast<UINT>(start), static_cast<UINT>(lines), pixels,
-                     reinterpret_cast<BITMAPINFO*>(&m_Info), DIB_RGB_COLORS) == lines;
+    return GetDIBits(m_Canvas->Display(), m_Canvas->Bitmap(), static_cast<UINT>(start), static_cast<UINT>(lines),
+                     pixels, reinterpret_cast<BITMAPINFO*>(&m_Info), DIB_RGB_COLORS) == lines;
 }
 
 void ComposedCanvas::WriteHeaders(BYTE* out) const
@@ -375,8 +376,8 @@ void ComposedCanvas::WriteHeaders(BYTE* out) const
 
 }  // namespace
 
-ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace,
-                                               const BYTE*& bytes, size_t& size) const
+ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace, const BYTE*& bytes,
+                                               size_t& size) const
 {
     bytes = nullptr;
     size = 0;
@@ -428,7 +429,8 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
                 canvas.WriteHeaders(headers);
                 written = WriteAll(fd, headers, static_cast<size_t>(canvas.HeaderBytes()));
             }
-            written = written && WriteAll(fd, band, static_cast<size_t>(canvas.RowBytes()) * static_cast<size_t>(lines));
+            written =
+                written && WriteAll(fd, band, static_cast<size_t>(canvas.RowBytes()) * static_cast<size_t>(lines));
         }
         written = written && ftruncate(fd, static_cast<off_t>(canvas.FileBytes())) == 0;
         if (close(fd) != 0 || !written)
@@ -458,8 +460,8 @@ ComposeResult CMarkComposer::ComposeFileInMemory(const WatermarkJob& job, Compos
     return SaveComplete(result, job.OutPath, GetImageType(job.OutPath));
 }
 
-void CMarkComposer::DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, const std::string& markPath,
-                                int posType, int posX, int posY) const
+void CMarkComposer::DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, const std::string& markPath, int posType,
+                                int posX, int posY) const
 {
     int32_t sourceType = GetImageType(srcPath);
     int32_t markType = GetImageType(markPath);
@@ -467,10 +469,9 @@ void CMarkComposer::DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, co
         return;
     CPicture source(srcPath.c_str(), static_cast<DWORD>(sourceType));
     CPicture mark(markPath.c_str(), static_cast<DWORD>(markType));
-    PreviewGeometry geometry =
-        ComputePreviewGeometry(rc, static_cast<long>(source.GetWidth()), static_cast<long>(source.GetHeight()),
-                               static_cast<long>(mark.GetWidth()), static_cast<long>(mark.GetHeight()), posType,
-                               posX, posY);
+    PreviewGeometry geometry = ComputePreviewGeometry(
+        rc, static_cast<long>(source.GetWidth()), static_cast<long>(source.GetHeight()),
+        static_cast<long>(mark.GetWidth()), static_cast<long>(mark.GetHeight()), posType, posX, posY);
     const RECT& s = geometry.source;
     const RECT& m = geometry.mark;
     source.Draw(pDC, s.left, s.top, s.right - s.left, s.bottom - s.top);

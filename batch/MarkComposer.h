@@ -69,7 +69,8 @@ public:
     // Composes through temp.bmp beside the executable. Two calls must not run at once.
     void ComposeFile(WatermarkJob job) const;
     // Composes through the intermediate file `tempBmpPath`.
-    ComposeResult ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath, ComposeWorkspace& workspace) const;
+    ComposeResult ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath,
+                              ComposeWorkspace& workspace) const;
     // Composes through an in-memory intermediate bitmap with the same bytes as the file; safe
     // to run on several threads at once, each with its own workspace.
     ComposeResult ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace) const;

@@ -44,8 +44,8 @@ Measure RunOnce(const std::vector<std::string>& command)
     wait4(child, &status, 0, &usage);
     Measure measure;
     measure.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    measure.processorMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    measure.processorMs =
+        (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     measure.peakMb = usage.ru_maxrss / 1024.0;
     measure.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return measure;
@@ -88,12 +88,23 @@ int main(int argc, char** argv)
     std::vector<std::string> floorCommand = {roundtrip, "-k", "-r", "1", "-w", (work / "floor").string()};
     floorCommand.insert(floorCommand.end(), photos.begin(), photos.end());
     auto batchCommand = [&](std::vector<std::string> extra, const std::string& output) {
-        std::vector<std::string> command = {batch, "--config", config,
-                                            "--set", "SrcFileType=0",
-                                            "--set", "SrcFolderSite=" + (corpus / "photos").string(),
-                                            "--set", "WaterMarkFileSite=" + fs::absolute(corpus / "mark.png").string(),
-                                            "--set", "OutputFolderSite=" + (work / output).string(),
-                                            "--set", "PosType=3", "--set", "PosX=20", "--set", "PosY=20"};
+        std::vector<std::string> command = {batch,
+                                            "--config",
+                                            config,
+                                            "--set",
+                                            "SrcFileType=0",
+                                            "--set",
+                                            "SrcFolderSite=" + (corpus / "photos").string(),
+                                            "--set",
+                                            "WaterMarkFileSite=" + fs::absolute(corpus / "mark.png").string(),
+                                            "--set",
+                                            "OutputFolderSite=" + (work / output).string(),
+                                            "--set",
+                                            "PosType=3",
+                                            "--set",
+                                            "PosX=20",
+                                            "--set",
+                                            "PosY=20"};
         command.insert(command.end(), extra.begin(), extra.end());
         return command;
     };

@@ -38,7 +38,7 @@ void Report(const char* name, double milliseconds, double baseline)
     std::printf("%-42s %9.2f ms  %7.2f x memcpy\n", name, milliseconds, milliseconds / baseline);
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {
@@ -57,8 +57,7 @@ int main()
     // Baseline: copying the picture's pixel bytes once.
     std::vector<uint8_t> copy(pixelBytes);
     double baseline = BestOf([&] { std::memcpy(copy.data(), source.GetBits(), pixelBytes); });
-    std::printf("picture %u x %u, 24 bits, %zu pixel bytes; best of %d runs\n", kWidth, kHeight, pixelBytes,
-                kRepeats);
+    std::printf("picture %u x %u, 24 bits, %zu pixel bytes; best of %d runs\n", kWidth, kHeight, pixelBytes, kRepeats);
     Report("memcpy of the pixel bytes (baseline)", baseline, baseline);
 
     std::vector<uint8_t> encoded;

@@ -97,8 +97,8 @@ int main(int argc, char** argv)
         totalMs.push_back(Median(tot));
         std::string base = argv[f];
         base = base.substr(base.find_last_of('/') + 1);
-        printf("%-28.28s %6.2f %9.1f %9.1f %9.1f %9d\n", base.c_str(), width * double(height) / 1e6,
-               decodeMs.back(), encodeMs.back(), totalMs.back(), outSize / 1024);
+        printf("%-28.28s %6.2f %9.1f %9.1f %9.1f %9d\n", base.c_str(), width * double(height) / 1e6, decodeMs.back(),
+               encodeMs.back(), totalMs.back(), outSize / 1024);
     }
     auto mean = [](const std::vector<double>& v) {
         double sum = 0;

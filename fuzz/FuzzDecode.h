@@ -32,8 +32,7 @@ int32_t FuzzDecodeFrame(std::vector<uint8_t>& bytes, int32_t frame, uint64_t max
     if (frame >= 0)
         picture.info.nFrame = frame;
     const bool decoded = picture.Decode(&stream);
-    if (decoded && picture.IsValid() &&
-        uint64_t{picture.GetWidth()} * picture.GetHeight() <= maxEncodedPixels) {
+    if (decoded && picture.IsValid() && uint64_t{picture.GetWidth()} * picture.GetHeight() <= maxEncodedPixels) {
         beforeEncode(picture);
         CMemStream out;
         out.Open();
@@ -44,8 +43,7 @@ int32_t FuzzDecodeFrame(std::vector<uint8_t>& bytes, int32_t frame, uint64_t max
 
 // One decode (and maybe encode) of the whole input.
 template <typename Format, typename BeforeEncode = KeepCodecOption>
-int FuzzDecodeAndEncode(const uint8_t* data, size_t size, uint64_t maxEncodedPixels,
-                        BeforeEncode beforeEncode = {})
+int FuzzDecodeAndEncode(const uint8_t* data, size_t size, uint64_t maxEncodedPixels, BeforeEncode beforeEncode = {})
 {
     std::vector<uint8_t> bytes(data, data + size);
     FuzzDecodeFrame<Format>(bytes, -1, maxEncodedPixels, beforeEncode);

@@ -6,6 +6,5 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     return FuzzDecodeFirstAndLastFrame<CPictureGIF>(
-        data, size, kMaxEncodedPixels,
-        [size](CPicture& picture) { picture.info.dwCodecOption = size % 3; });
+        data, size, kMaxEncodedPixels, [size](CPicture& picture) { picture.info.dwCodecOption = size % 3; });
 }

@@ -105,7 +105,7 @@ struct ScaleMap {
     }
 };
 
-} // namespace
+}  // namespace
 
 long CPicture::Draw(HDC hdc, long x, long y, long cx, long cy, const RECT* pClipRect)
 {

@@ -7,8 +7,7 @@ CFileStream::CFileStream(FILE* fp) : m_fp(fp), m_bCloseFile(false) {}
 
 CFileStream::CFileStream(const char* filename, const char* mode)
     : m_fp(filename && mode ? std::fopen(filename, mode) : nullptr), m_bCloseFile(true)
-{
-}
+{}
 
 CFileStream::~CFileStream()
 {

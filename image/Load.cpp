@@ -24,8 +24,8 @@ constexpr char kNullFileHandler[] = "null file handler";
 // Detection tries the formats in this order; the first decoder that accepts the data wins.
 // JasPer's place is last and it receives id 0 (it detects its own variant).
 constexpr DWORD kDetectOrder[] = {
-    PICTURE_FORMAT_BMP, PICTURE_FORMAT_JPG, PICTURE_FORMAT_ICO, PICTURE_FORMAT_GIF,
-    PICTURE_FORMAT_PNG, PICTURE_FORMAT_TIF, PICTURE_FORMAT_TGA, PICTURE_FORMAT_PCX,
+    PICTURE_FORMAT_BMP,  PICTURE_FORMAT_JPG, PICTURE_FORMAT_ICO, PICTURE_FORMAT_GIF,
+    PICTURE_FORMAT_PNG,  PICTURE_FORMAT_TIF, PICTURE_FORMAT_TGA, PICTURE_FORMAT_PCX,
     PICTURE_FORMAT_WBMP, PICTURE_FORMAT_WMF, PICTURE_FORMAT_JP2,
 };
 
@@ -52,25 +52,35 @@ bool DecodeAs(CPicture& caller, CStream* stream, DWORD id, DWORD jasperId, OnFai
 {
     switch (id) {
     case PICTURE_FORMAT_BMP:
-        return Attempt<CPictureBMP>(caller, [stream](CPictureBMP& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureBMP>(
+            caller, [stream](CPictureBMP& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_GIF:
-        return Attempt<CPictureGIF>(caller, [stream](CPictureGIF& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureGIF>(
+            caller, [stream](CPictureGIF& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_JPG:
-        return Attempt<CPictureJPG>(caller, [stream](CPictureJPG& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureJPG>(
+            caller, [stream](CPictureJPG& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_PNG:
-        return Attempt<CPicturePNG>(caller, [stream](CPicturePNG& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPicturePNG>(
+            caller, [stream](CPicturePNG& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_ICO:
-        return Attempt<CPictureICO>(caller, [stream](CPictureICO& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureICO>(
+            caller, [stream](CPictureICO& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_TIF:
-        return Attempt<CPictureTIF>(caller, [stream](CPictureTIF& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureTIF>(
+            caller, [stream](CPictureTIF& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_TGA:
-        return Attempt<CPictureTGA>(caller, [stream](CPictureTGA& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureTGA>(
+            caller, [stream](CPictureTGA& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_PCX:
-        return Attempt<CPicturePCX>(caller, [stream](CPicturePCX& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPicturePCX>(
+            caller, [stream](CPicturePCX& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_WBMP:
-        return Attempt<CPictureWBMP>(caller, [stream](CPictureWBMP& f) { return f.Decode(stream); }, onFailure);
+        return Attempt<CPictureWBMP>(
+            caller, [stream](CPictureWBMP& f) { return f.Decode(stream); }, onFailure);
     case PICTURE_FORMAT_WMF:
-        return Attempt<CPictureWMF>(caller, [stream](CPictureWMF& f) { return f.Decode(stream, 0, 0); }, onFailure);
+        return Attempt<CPictureWMF>(
+            caller, [stream](CPictureWMF& f) { return f.Decode(stream, 0, 0); }, onFailure);
     case PICTURE_FORMAT_JP2:
     case PICTURE_FORMAT_JPC:
     case PICTURE_FORMAT_PGX:

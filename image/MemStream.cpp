@@ -12,8 +12,7 @@ constexpr uint64_t kGrowthStep = 4096;
 
 CMemStream::CMemStream(uint8_t* pBuffer, uint32_t size)
     : m_pBuffer(pBuffer), m_Size(size), m_bFreeOnClose(pBuffer == nullptr), m_Position(0), m_Capacity(size)
-{
-}
+{}
 
 CMemStream::~CMemStream()
 {

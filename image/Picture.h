@@ -35,31 +35,31 @@ constexpr uint64_t PICTURE_MAX_MEMORY = 256000000;
 constexpr int kLastErrorSize = 256;
 
 struct CPictureInfo {
-    DWORD dwEffWidth;       // bytes per pixel row, padded to 4
-    BYTE* pImage;           // pixel row 0 inside pDib
-    CPicture* pGhost;       // non-null while borrowing another picture's buffers
-    CPicture* pParent;      // parent of a layer
-    DWORD dwType;           // format id
+    DWORD dwEffWidth;   // bytes per pixel row, padded to 4
+    BYTE* pImage;       // pixel row 0 inside pDib
+    CPicture* pGhost;   // non-null while borrowing another picture's buffers
+    CPicture* pParent;  // parent of a layer
+    DWORD dwType;       // format id
     char szLastError[kLastErrorSize];
     int32_t nProgress;
-    int32_t nEscape;        // non-zero asks a codec to stop; -1 asks for dimensions only
-    int32_t nBkgndIndex;    // transparent palette index, -1 for none
-    RGBQUAD nBkgndColor;    // transparent colour of 24-bit pictures
-    BYTE nQuality;          // JPEG quality
-    BYTE nJpegScale;        // JPEG decoder scale denominator
-    int32_t nFrame;         // frame or page to decode
-    int32_t nNumFrames;     // frames found by the decoder
+    int32_t nEscape;      // non-zero asks a codec to stop; -1 asks for dimensions only
+    int32_t nBkgndIndex;  // transparent palette index, -1 for none
+    RGBQUAD nBkgndColor;  // transparent colour of 24-bit pictures
+    BYTE nQuality;        // JPEG quality
+    BYTE nJpegScale;      // JPEG decoder scale denominator
+    int32_t nFrame;       // frame or page to decode
+    int32_t nNumFrames;   // frames found by the decoder
     DWORD dwFrameDelay;
     int32_t xDPI;
     int32_t yDPI;
     RECT rSelectionBox;
-    BYTE nAlphaMax;         // global opacity used by Draw
+    BYTE nAlphaMax;  // global opacity used by Draw
     bool bAlphaPaletteEnabled;
     bool bEnabled;
     int32_t xOffset;
     int32_t yOffset;
     DWORD dwCodecOption;
-    RGBQUAD last_c;         // one-entry cache of GetNearestIndex
+    RGBQUAD last_c;  // one-entry cache of GetNearestIndex
     BYTE last_c_index;
     bool last_c_isvalid;
     int32_t nNumLayers;

@@ -6,8 +6,7 @@
 
 CPictureIterator::CPictureIterator(CPicture* image)
     : m_Image(image), m_Row(0), m_Pointer(image ? image->GetBits(0) : nullptr)
-{
-}
+{}
 
 void CPictureIterator::Upset()
 {

@@ -93,7 +93,8 @@ bool CPicture::Encode(CStream* hFile, DWORD imagetype)
     case PICTURE_FORMAT_PGX:
     case PICTURE_FORMAT_PNM:
     case PICTURE_FORMAT_RAS:
-        return EncodeWith<CPictureJAS>(*this, [hFile, imagetype](CPictureJAS& f) { return f.Encode(hFile, imagetype); });
+        return EncodeWith<CPictureJAS>(*this,
+                                       [hFile, imagetype](CPictureJAS& f) { return f.Encode(hFile, imagetype); });
     default:
         return Fail(kUnknownEncodeFormat);
     }

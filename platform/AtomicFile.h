@@ -27,10 +27,10 @@ private:
     std::string NewSiblingName() const;
 
     std::string m_TargetPath;
-    std::string m_Folder;      // with a trailing '/', or empty for the current folder
+    std::string m_Folder;  // with a trailing '/', or empty for the current folder
     std::string m_WritePath;
-    std::string m_SiblingPath; // the named sibling, when there is one
-    int m_Unnamed = -1;        // descriptor of the unnamed file, when there is one
+    std::string m_SiblingPath;  // the named sibling, when there is one
+    int m_Unnamed = -1;         // descriptor of the unnamed file, when there is one
 };
 
 // Writes `size` bytes to `path` so that the file is always either its old or its new content.

@@ -19,8 +19,8 @@ class WindowSystem;
 
 // What WaitForEvents found.
 enum class WaitResult {
-    Events,    // input was delivered, something was woken, or the deadline passed
-    Stalled,   // nothing can ever arrive (a headless script ran dry): modal loops give up
+    Events,   // input was delivered, something was woken, or the deadline passed
+    Stalled,  // nothing can ever arrive (a headless script ran dry): modal loops give up
 };
 
 // The shape of the mouse pointer.
@@ -30,10 +30,10 @@ enum class CursorShape { Arrow, Hand, IBeam, Wait };
 enum class TopLevelChange {
     Geometry,  // screen rectangle (position or size; the surface has the new size)
     Visibility,
-    Shape,     // window region (input and visible shape)
+    Shape,  // window region (input and visible shape)
     Title,
     Icon,
-    State,     // minimised, maximised, restored
+    State,  // minimised, maximised, restored
     Enabled,
 };
 

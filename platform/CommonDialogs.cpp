@@ -24,7 +24,8 @@ public:
     }
     ~OwnerDisabler()
     {
-        if (m_Disabled && IsWindow(m_Owner)) EnableWindow(m_Owner, TRUE);
+        if (m_Disabled && IsWindow(m_Owner))
+            EnableWindow(m_Owner, TRUE);
     }
     HWND Owner() const { return m_Owner; }
 
@@ -36,7 +37,8 @@ private:
 std::string FolderOf(const std::string& path)
 {
     size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
+    if (slash == std::string::npos)
+        return {};
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -54,8 +56,10 @@ public:
 protected:
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
     {
-        if (message != BFFM_SETSELECTIONA) return CWnd::OnWndMsg(message, wParam, lParam, result);
-        if (wParam && lParam) selection = reinterpret_cast<const char*>(lParam);
+        if (message != BFFM_SETSELECTIONA)
+            return CWnd::OnWndMsg(message, wParam, lParam, result);
+        if (wParam && lParam)
+            selection = reinterpret_cast<const char*>(lParam);
         *result = 0;
         return true;
     }
@@ -63,13 +67,17 @@ protected:
 
 }  // namespace
 
-DWORD CommDlgExtendedError() { return t_LastChooserError; }
+DWORD CommDlgExtendedError()
+{
+    return t_LastChooserError;
+}
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
 {
     t_LastChooserError = 0;
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || !ofn || !ofn->lpstrFile || ofn->nMaxFile == 0) return FALSE;
+    if (!system || !ofn || !ofn->lpstrFile || ofn->nMaxFile == 0)
+        return FALSE;
     FileChooserRequest request;
     request.title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
     request.multiSelect = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
@@ -77,7 +85,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
     for (const char* entry = ofn->lpstrFilter; entry && *entry;) {
         std::string description = entry;
         entry += description.size() + 1;
-        if (!*entry) break;
+        if (!*entry)
+            break;
         std::string patterns = entry;
         entry += patterns.size() + 1;
         request.filters.emplace_back(description, patterns);
@@ -90,12 +99,14 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
     OwnerDisabler disabler(ofn->hwndOwner);
     request.owner = disabler.Owner();
     auto chosen = system->GetBackend().ChooseFiles(request);
-    if (!chosen || chosen->empty()) return FALSE;
+    if (!chosen || chosen->empty())
+        return FALSE;
 
     std::string result;
     const auto& files = *chosen;
     bool oneFolder = true;
-    for (const auto& file : files) oneFolder = oneFolder && FolderOf(file) == FolderOf(files.front());
+    for (const auto& file : files)
+        oneFolder = oneFolder && FolderOf(file) == FolderOf(files.front());
     if (files.size() == 1 || !request.multiSelect) {
         result = files.front();
         result.push_back('\0');
@@ -128,7 +139,8 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
 PIDLIST_ABSOLUTE SHBrowseForFolderA(BROWSEINFOA* info)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || !info) return nullptr;
+    if (!system || !info)
+        return nullptr;
     FolderChooserRequest request;
     request.title = info->lpszTitle ? info->lpszTitle : "";
     request.editBox = (info->ulFlags & BIF_EDITBOX) != 0;
@@ -137,13 +149,15 @@ PIDLIST_ABSOLUTE SHBrowseForFolderA(BROWSEINFOA* info)
     {
         FolderChooserSite site;
         site.CreateEx(0, nullptr, request.title.c_str(), WS_POPUP, {0, 0, 0, 0}, nullptr, 0);
-        if (info->lpfn) info->lpfn(site.m_hWnd, BFFM_INITIALIZED, 0, info->lParam);
+        if (info->lpfn)
+            info->lpfn(site.m_hWnd, BFFM_INITIALIZED, 0, info->lParam);
         request.initialFolder = site.selection;
     }
     OwnerDisabler disabler(info->hwndOwner);
     request.owner = disabler.Owner();
     auto chosen = system->GetBackend().ChooseFolder(request);
-    if (!chosen) return nullptr;
+    if (!chosen)
+        return nullptr;
     if (info->pszDisplayName) {
         std::string name = NameOf(*chosen);
         size_t count = std::min(name.size(), MAX_PATH - 1);
@@ -155,9 +169,13 @@ PIDLIST_ABSOLUTE SHBrowseForFolderA(BROWSEINFOA* info)
 
 BOOL SHGetPathFromIDListA(PIDLIST_ABSOLUTE list, char* path)
 {
-    if (!list || !path || list->path.empty() || list->path.size() >= MAX_PATH) return FALSE;
+    if (!list || !path || list->path.empty() || list->path.size() >= MAX_PATH)
+        return FALSE;
     std::memcpy(path, list->path.c_str(), list->path.size() + 1);
     return TRUE;
 }
 
-void CoTaskMemFree(PIDLIST_ABSOLUTE list) { delete list; }
+void CoTaskMemFree(PIDLIST_ABSOLUTE list)
+{
+    delete list;
+}

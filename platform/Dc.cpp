@@ -3,7 +3,10 @@
 
 #include "platform/Wnd.h"
 
-CDC::~CDC() { DeleteDC(); }
+CDC::~CDC()
+{
+    DeleteDC();
+}
 
 BOOL CDC::Attach(HDC dc)
 {
@@ -31,8 +34,10 @@ BOOL CDC::CreateCompatibleDC(CDC* dc)
 
 BOOL CDC::DeleteDC()
 {
-    if (!m_hDC) return FALSE;
-    if (m_Owned) ::DeleteDC(m_hDC);
+    if (!m_hDC)
+        return FALSE;
+    if (m_Owned)
+        ::DeleteDC(m_hDC);
     m_hDC = m_hAttribDC = nullptr;
     m_Owned = false;
     return TRUE;
@@ -43,7 +48,10 @@ HGDIOBJ CDC::SelectObject(CGdiObject* object)
     return object && object->m_hObject ? ::SelectObject(m_hDC, object->m_hObject) : nullptr;
 }
 
-HGDIOBJ CDC::SelectObject(HGDIOBJ object) { return object ? ::SelectObject(m_hDC, object) : nullptr; }
+HGDIOBJ CDC::SelectObject(HGDIOBJ object)
+{
+    return object ? ::SelectObject(m_hDC, object) : nullptr;
+}
 
 BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int sx, int sy, DWORD rop)
 {
@@ -76,7 +84,8 @@ void CDC::FillSolidRect(const RECT& rect, COLORREF colour)
 
 void CDC::FillRect(const RECT* rect, CBrush* brush)
 {
-    if (rect && brush) ::FillRect(m_hDC, rect, brush->Handle());
+    if (rect && brush)
+        ::FillRect(m_hDC, rect, brush->Handle());
 }
 
 BOOL CDC::Rectangle(const RECT* rect)
@@ -91,11 +100,15 @@ POINT CDC::MoveTo(int x, int y)
     return previous;
 }
 
-BOOL CDC::LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+BOOL CDC::LineTo(int x, int y)
+{
+    return ::LineTo(m_hDC, x, y);
+}
 
 void CDC::DrawFocusRect(const RECT* rect)
 {
-    if (rect) ::DrawFocusRect(m_hDC, rect);
+    if (rect)
+        ::DrawFocusRect(m_hDC, rect);
 }
 
 int CDC::DrawText(std::string_view text, RECT* rect, UINT format)
@@ -118,10 +131,22 @@ SIZE CDC::GetTextExtent(std::string_view text) const
     return size;
 }
 
-int CDC::SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
-COLORREF CDC::SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
-COLORREF CDC::SetBkColor(COLORREF colour) { return ::SetBkColor(m_hDC, colour); }
-int CDC::SetStretchBltMode(int mode) { return ::SetStretchBltMode(m_hDC, mode); }
+int CDC::SetBkMode(int mode)
+{
+    return ::SetBkMode(m_hDC, mode);
+}
+COLORREF CDC::SetTextColor(COLORREF colour)
+{
+    return ::SetTextColor(m_hDC, colour);
+}
+COLORREF CDC::SetBkColor(COLORREF colour)
+{
+    return ::SetBkColor(m_hDC, colour);
+}
+int CDC::SetStretchBltMode(int mode)
+{
+    return ::SetStretchBltMode(m_hDC, mode);
+}
 
 BOOL CDC::DrawIcon(int x, int y, HICON icon, int width, int height)
 {
@@ -133,15 +158,22 @@ int CDC::ExcludeClipRect(const RECT* rect)
     return rect ? ::ExcludeClipRect(m_hDC, rect->left, rect->top, rect->right, rect->bottom) : ERROR;
 }
 
-CClientDC::CClientDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr) { Attach(::GetDC(m_hWnd)); }
+CClientDC::CClientDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr)
+{
+    Attach(::GetDC(m_hWnd));
+}
 
 CClientDC::~CClientDC()
 {
     HDC dc = Detach();
-    if (dc) ::ReleaseDC(m_hWnd, dc);
+    if (dc)
+        ::ReleaseDC(m_hWnd, dc);
 }
 
-CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr) { Attach(::BeginPaint(m_hWnd, &m_ps)); }
+CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr)
+{
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
 
 CPaintDC::~CPaintDC()
 {

@@ -4,27 +4,36 @@
 #include "platform/DialogTemplate.h"
 #include "platform/WindowSystem.h"
 
-int DialogUnitsToPixelsX(int units) { return MulDiv(units, 6, 4); }
-int DialogUnitsToPixelsY(int units) { return MulDiv(units, 12, 8); }
+int DialogUnitsToPixelsX(int units)
+{
+    return MulDiv(units, 6, 4);
+}
+int DialogUnitsToPixelsY(int units)
+{
+    return MulDiv(units, 12, 8);
+}
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
 CDialog::~CDialog()
 {
-    if (m_Font) DeleteObject(m_Font);
+    if (m_Font)
+        DeleteObject(m_Font);
 }
 
 intptr_t CDialog::DoModal()
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || m_hWnd) return -1;
+    if (!system || m_hWnd)
+        return -1;
     if (!system->IsUiThread()) {
         intptr_t result = -1;
         system->InvokeOnUiThread([&] { result = DoModal(); });
         return result;
     }
     const DialogTemplate* dialogTemplate = system->Resources().FindDialog(m_nIDTemplate);
-    if (!dialogTemplate) return -1;
+    if (!dialogTemplate)
+        return -1;
 
     // A dialog without a parent is owned by the application's main window.
     HWND owner = nullptr;
@@ -38,7 +47,8 @@ intptr_t CDialog::DoModal()
     RECT rect = {0, 0, DialogUnitsToPixelsX(dialogTemplate->cx), DialogUnitsToPixelsY(dialogTemplate->cy)};
     AdjustWindowRectEx(&rect, style, FALSE, dialogTemplate->exStyle);
     POINT origin = {DialogUnitsToPixelsX(dialogTemplate->x), DialogUnitsToPixelsY(dialogTemplate->y)};
-    if (owner) ::ClientToScreen(owner, &origin);
+    if (owner)
+        ::ClientToScreen(owner, &origin);
     OffsetRect(&rect, origin.x - rect.left, origin.y - rect.top);
 
     if (!m_Font) {
@@ -46,18 +56,22 @@ intptr_t CDialog::DoModal()
                              GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, dialogTemplate->fontName.c_str());
     }
-    HWND dialog = system->Create(dialogTemplate->exStyle, WC_DIALOG, dialogTemplate->title, style, rect, owner, 0, this);
-    if (!dialog) return -1;
+    HWND dialog =
+        system->Create(dialogTemplate->exStyle, WC_DIALOG, dialogTemplate->title, style, rect, owner, 0, this);
+    if (!dialog)
+        return -1;
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
     for (const auto& item : dialogTemplate->items) {
-        HWND control = CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(),
-                                       (item.style & ~WS_VISIBLE) | WS_CHILD, DialogUnitsToPixelsX(item.x),
-                                       DialogUnitsToPixelsY(item.y), DialogUnitsToPixelsX(item.cx),
-                                       DialogUnitsToPixelsY(item.cy), dialog,
-                                       reinterpret_cast<HMENU>(static_cast<intptr_t>(item.id)), nullptr, nullptr);
-        if (!control) continue;
+        HWND control =
+            CreateWindowExA(item.exStyle, item.className.c_str(), item.text.c_str(),
+                            (item.style & ~WS_VISIBLE) | WS_CHILD, DialogUnitsToPixelsX(item.x),
+                            DialogUnitsToPixelsY(item.y), DialogUnitsToPixelsX(item.cx), DialogUnitsToPixelsY(item.cy),
+                            dialog, reinterpret_cast<HMENU>(static_cast<intptr_t>(item.id)), nullptr, nullptr);
+        if (!control)
+            continue;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font), FALSE);
-        if (item.style & WS_VISIBLE) ::ShowWindow(control, SW_SHOWNOACTIVATE);
+        if (item.style & WS_VISIBLE)
+            ::ShowWindow(control, SW_SHOWNOACTIVATE);
     }
 
     bool ownerDisabled = false;
@@ -84,7 +98,8 @@ intptr_t CDialog::DoModal()
     else if (finished)
         result = IDCANCEL;  // destroyed without EndDialog
     // The owner comes back before the dialog goes, so it becomes the active window again.
-    if (ownerDisabled && IsWindow(owner)) ::EnableWindow(owner, TRUE);
+    if (ownerDisabled && IsWindow(owner))
+        ::EnableWindow(owner, TRUE);
     if (IsWindow(dialog)) {
         ::ShowWindow(dialog, SW_HIDE);
         ::DestroyWindow(dialog);
@@ -93,7 +108,10 @@ intptr_t CDialog::DoModal()
     return result;
 }
 
-void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+void CDialog::EndDialog(int result)
+{
+    ::EndDialog(m_hWnd, result);
+}
 
 BOOL CDialog::OnInitDialog()
 {
@@ -103,11 +121,15 @@ BOOL CDialog::OnInitDialog()
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE)) return;
+    if (!UpdateData(TRUE))
+        return;
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
 
 bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {

@@ -12,11 +12,14 @@ CFileDialog::CFileDialog(BOOL, const char* defaultExtension, const char* fileNam
     if (filter) {
         m_Filter = filter;
         for (char& c : m_Filter)
-            if (c == '|') c = '\0';
+            if (c == '|')
+                c = '\0';
         m_Filter.push_back('\0');
     }
-    if (defaultExtension) m_DefaultExtension = defaultExtension;
-    if (fileName) std::strncpy(m_File.data(), fileName, m_File.size() - 1);
+    if (defaultExtension)
+        m_DefaultExtension = defaultExtension;
+    if (fileName)
+        std::strncpy(m_File.data(), fileName, m_File.size() - 1);
     m_ofn.Flags = flags | OFN_EXPLORER;
     m_ofn.lpstrFilter = filter ? m_Filter.c_str() : nullptr;
     m_ofn.lpstrDefExt = defaultExtension ? m_DefaultExtension.c_str() : nullptr;
@@ -37,12 +40,16 @@ std::string CFileDialog::GetPathName() const
     return position ? GetNextPathName(position) : std::string();
 }
 
-POSITION CFileDialog::GetStartPosition() const { return m_ofn.lpstrFile && m_ofn.lpstrFile[0] ? 1 : 0; }
+POSITION CFileDialog::GetStartPosition() const
+{
+    return m_ofn.lpstrFile && m_ofn.lpstrFile[0] ? 1 : 0;
+}
 
 std::string CFileDialog::GetNextPathName(POSITION& position) const
 {
     const char* buffer = m_ofn.lpstrFile;
-    if (!buffer || position == 0) return {};
+    if (!buffer || position == 0)
+        return {};
     std::string first = buffer;
     const char* second = buffer + first.size() + 1;
     if (!(m_ofn.Flags & OFN_ALLOWMULTISELECT) || (*second == '\0' && !first.empty())) {
@@ -54,6 +61,7 @@ std::string CFileDialog::GetNextPathName(POSITION& position) const
     std::string name = buffer + offset;
     size_t next = offset + name.size() + 1;
     position = buffer[next] == '\0' ? 0 : next + 1;
-    if (first.empty() || (!name.empty() && name.front() == '/')) return name;
+    if (first.empty() || (!name.empty() && name.front() == '/'))
+        return name;
     return first == "/" ? "/" + name : first + "/" + name;
 }

@@ -21,13 +21,17 @@ HGDIOBJ CGdiObject::Detach()
 
 BOOL CGdiObject::DeleteObject()
 {
-    if (!m_hObject) return FALSE;
+    if (!m_hObject)
+        return FALSE;
     BOOL deleted = ::DeleteObject(m_hObject);
     m_hObject = nullptr;
     return deleted;
 }
 
-BOOL CBitmap::LoadBitmap(UINT id) { return Attach(LoadBitmapA(AfxGetResourceHandle(), id & 0xFFFF)); }
+BOOL CBitmap::LoadBitmap(UINT id)
+{
+    return Attach(LoadBitmapA(AfxGetResourceHandle(), id & 0xFFFF));
+}
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
 {
@@ -36,11 +40,15 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
 
 int CBitmap::GetBitmap(BITMAP* info) const
 {
-    if (!m_hObject || !info) return 0;
+    if (!m_hObject || !info)
+        return 0;
     return GetObjectA(m_hObject, sizeof(BITMAP), info);
 }
 
-BOOL CBrush::CreateSolidBrush(COLORREF colour) { return Attach(::CreateSolidBrush(colour)); }
+BOOL CBrush::CreateSolidBrush(COLORREF colour)
+{
+    return Attach(::CreateSolidBrush(colour));
+}
 
 BOOL CBrush::CreatePatternBrush(CBitmap* bitmap)
 {
@@ -54,7 +62,10 @@ BOOL CFont::CreatePointFont(int tenthsOfPoint, const char* faceName, CDC*)
                               faceName));
 }
 
-BOOL CPen::CreatePen(int style, int width, COLORREF colour) { return Attach(::CreatePen(style, width, colour)); }
+BOOL CPen::CreatePen(int style, int width, COLORREF colour)
+{
+    return Attach(::CreatePen(style, width, colour));
+}
 
 BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom)
 {
@@ -63,6 +74,7 @@ BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom)
 
 int CRgn::CombineRgn(CRgn* a, CRgn* b, int mode)
 {
-    if (!m_hObject || !a || !b) return ERROR;
+    if (!m_hObject || !a || !b)
+        return ERROR;
     return ::CombineRgn(Handle(), a->Handle(), b->Handle(), mode);
 }

@@ -29,8 +29,10 @@ public:
     bool Dispatch(T& self, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) const
     {
         for (const auto& entry : m_Entries) {
-            if (entry.message != message) continue;
-            if (entry.command && (LOWORD(wParam) != entry.id || HIWORD(wParam) != entry.code)) continue;
+            if (entry.message != message)
+                continue;
+            if (entry.command && (LOWORD(wParam) != entry.id || HIWORD(wParam) != entry.code))
+                continue;
             *result = entry.handler(self, wParam, lParam);
             return true;
         }
@@ -42,7 +44,10 @@ private:
 };
 
 namespace message_map_detail {
-inline POINT Point(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+inline POINT Point(LPARAM lParam)
+{
+    return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+}
 }  // namespace message_map_detail
 
 // ---- Entry makers, one per message shape --------------------------------------------------
@@ -198,7 +203,8 @@ template <class T>
 MessageMapEntry<T> OnWmSize(void (T::*handler)(UINT, int, int))
 {
     return {WM_SIZE, false, 0, 0, [handler](T& self, WPARAM w, LPARAM l) {
-                (self.*handler)(static_cast<UINT>(w), LOWORD(static_cast<uintptr_t>(l)), HIWORD(static_cast<uintptr_t>(l)));
+                (self.*handler)(static_cast<UINT>(w), LOWORD(static_cast<uintptr_t>(l)),
+                                HIWORD(static_cast<uintptr_t>(l)));
                 return LRESULT{0};
             }};
 }

@@ -31,9 +31,8 @@ char FoldAscii(char c)
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldAscii(x) == FoldAscii(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 // "[name]" (blanks allowed around it) gives name; anything else is not a header.
@@ -221,7 +220,8 @@ unsigned GetPrivateProfileStringA(const char* section, const char* key, const ch
         return 0;
     ProfileFile profile;
     profile.Load(path ? path : "");
-    std::string value = profile.GetString(section ? section : "", key ? key : "", defaultValue ? defaultValue : "", size);
+    std::string value =
+        profile.GetString(section ? section : "", key ? key : "", defaultValue ? defaultValue : "", size);
     std::memcpy(buffer, value.data(), value.size());
     buffer[value.size()] = '\0';
     return static_cast<unsigned>(value.size());

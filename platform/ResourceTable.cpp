@@ -23,25 +23,32 @@ constexpr int64_t kMaxResourcePixels = 16 * 1024 * 1024;
 bool ResourceTable::AddPackedBitmap(UINT id, std::span<const uint8_t> packedDib)
 {
     // BITMAPINFOHEADER: size, width, height, planes, bit count, compression, ..., colours used.
-    if (packedDib.size() < 40 || ReadLE32(packedDib, 0) < 40) return false;
+    if (packedDib.size() < 40 || ReadLE32(packedDib, 0) < 40)
+        return false;
     size_t headerSize = ReadLE32(packedDib, 0);
     auto width = static_cast<int32_t>(ReadLE32(packedDib, 4));
     auto height = static_cast<int32_t>(ReadLE32(packedDib, 8));
     uint16_t bitCount = ReadLE16(packedDib, 14);
     uint32_t compression = ReadLE32(packedDib, 16);
     uint32_t coloursUsed = ReadLE32(packedDib, 32);
-    if (compression != 0 || width <= 0 || height == 0 || height == INT32_MIN) return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) return false;
+    if (compression != 0 || width <= 0 || height == 0 || height == INT32_MIN)
+        return false;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32)
+        return false;
     bool topDown = height < 0;
     int64_t rows = std::llabs(static_cast<int64_t>(height));
-    if (static_cast<int64_t>(width) * rows > kMaxResourcePixels) return false;
+    if (static_cast<int64_t>(width) * rows > kMaxResourcePixels)
+        return false;
     size_t paletteEntries = bitCount <= 8 ? (coloursUsed ? coloursUsed : (1u << bitCount)) : 0;
-    if (paletteEntries > 256 || headerSize > packedDib.size()) return false;
+    if (paletteEntries > 256 || headerSize > packedDib.size())
+        return false;
     size_t paletteOffset = headerSize;
-    if (paletteEntries * 4 > packedDib.size() - paletteOffset) return false;
+    if (paletteEntries * 4 > packedDib.size() - paletteOffset)
+        return false;
     size_t pixelOffset = paletteOffset + paletteEntries * 4;
     size_t stride = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
-    if (stride * static_cast<size_t>(rows) > packedDib.size() - pixelOffset) return false;
+    if (stride * static_cast<size_t>(rows) > packedDib.size() - pixelOffset)
+        return false;
 
     BitmapResource bitmap;
     bitmap.width = width;

@@ -22,9 +22,18 @@ constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue)
 {
     return static_cast<COLORREF>(red) | (static_cast<COLORREF>(green) << 8) | (static_cast<COLORREF>(blue) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c)
+{
+    return static_cast<BYTE>(c);
+}
+constexpr BYTE GetGValue(COLORREF c)
+{
+    return static_cast<BYTE>(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c)
+{
+    return static_cast<BYTE>(c >> 16);
+}
 
 struct RECT {
     LONG left = 0;
@@ -52,8 +61,7 @@ struct RGBQUAD {
 
 inline bool operator==(const RGBQUAD& a, const RGBQUAD& b)
 {
-    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed &&
-           a.rgbReserved == b.rgbReserved;
+    return a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed && a.rgbReserved == b.rgbReserved;
 }
 
 // In-memory form of the 40-byte bitmap information header. Files are read and written

@@ -33,16 +33,31 @@ using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
 using UINT_PTR = uintptr_t;
 
-constexpr WORD LOWORD(uintptr_t value) { return static_cast<WORD>(value & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(uintptr_t value)
+{
+    return static_cast<WORD>(value & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t value)
+{
+    return static_cast<WORD>((value >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(int low, int high)
 {
-    return static_cast<LPARAM>(static_cast<uint32_t>((static_cast<uint32_t>(low) & 0xFFFF) |
-                                                     ((static_cast<uint32_t>(high) & 0xFFFF) << 16)));
+    return static_cast<LPARAM>(
+        static_cast<uint32_t>((static_cast<uint32_t>(low) & 0xFFFF) | ((static_cast<uint32_t>(high) & 0xFFFF) << 16)));
 }
-constexpr WPARAM MAKEWPARAM(int low, int high) { return static_cast<WPARAM>(static_cast<uint32_t>(MAKELPARAM(low, high))); }
-constexpr int GET_X_LPARAM(LPARAM value) { return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(value))); }
-constexpr int GET_Y_LPARAM(LPARAM value) { return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(value))); }
+constexpr WPARAM MAKEWPARAM(int low, int high)
+{
+    return static_cast<WPARAM>(static_cast<uint32_t>(MAKELPARAM(low, high)));
+}
+constexpr int GET_X_LPARAM(LPARAM value)
+{
+    return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(value)));
+}
+constexpr int GET_Y_LPARAM(LPARAM value)
+{
+    return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(value)));
+}
 
 // ---- Window messages -----------------------------------------------------------------------
 constexpr UINT WM_NULL = 0x0000;
@@ -151,12 +166,12 @@ constexpr int HTBORDER = 18;
 constexpr int HTCLOSE = 20;
 
 // WM_SYSCOMMAND ids.
-constexpr UINT SC_SIZE = 0xF000;     // 61440
-constexpr UINT SC_MOVE = 0xF010;     // 61456
-constexpr UINT SC_MINIMIZE = 0xF020; // 61472
-constexpr UINT SC_MAXIMIZE = 0xF030; // 61488
-constexpr UINT SC_CLOSE = 0xF060;    // 61536
-constexpr UINT SC_RESTORE = 0xF120;  // 61728
+constexpr UINT SC_SIZE = 0xF000;      // 61440
+constexpr UINT SC_MOVE = 0xF010;      // 61456
+constexpr UINT SC_MINIMIZE = 0xF020;  // 61472
+constexpr UINT SC_MAXIMIZE = 0xF030;  // 61488
+constexpr UINT SC_CLOSE = 0xF060;     // 61536
+constexpr UINT SC_RESTORE = 0xF120;   // 61728
 
 // Mouse message key flags.
 constexpr UINT MK_LBUTTON = 0x0001;
@@ -393,8 +408,8 @@ constexpr char WC_WEBVIEW[] = "WebView";
 constexpr char WC_GENERIC[] = "AfxWnd";
 
 // ---- Windows -------------------------------------------------------------------------------
-HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU idOrMenu, HINSTANCE instance, void* param);
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU idOrMenu, HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL IsWindowVisible(HWND hwnd);
@@ -414,8 +429,8 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value);
 int GetWindowTextA(HWND hwnd, char* buffer, int size);
 std::string GetWindowTextString(HWND hwnd);
 BOOL SetWindowTextA(HWND hwnd, const char* text);
-BOOL GetWindowRect(HWND hwnd, RECT* rect);   // screen pixels
-BOOL GetClientRect(HWND hwnd, RECT* rect);   // (0, 0, width, height)
+BOOL GetWindowRect(HWND hwnd, RECT* rect);  // screen pixels
+BOOL GetClientRect(HWND hwnd, RECT* rect);  // (0, 0, width, height)
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
@@ -443,7 +458,7 @@ BOOL UpdateWindow(HWND hwnd);
 BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase);
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
-HDC GetDC(HWND hwnd);        // null: a DC of the screen
+HDC GetDC(HWND hwnd);  // null: a DC of the screen
 HDC GetWindowDC(HWND hwnd);
 int ReleaseDC(HWND hwnd, HDC hdc);
 DWORD GetSysColor(int index);
@@ -507,4 +522,7 @@ inline bool operator==(const RECT& a, const RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
-inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
+inline bool operator==(const POINT& a, const POINT& b)
+{
+    return a.x == b.x && a.y == b.y;
+}

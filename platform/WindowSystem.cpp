@@ -37,8 +37,14 @@ RECT Offset(RECT rect, int dx, int dy)
     return rect;
 }
 
-int Width(const RECT& rect) { return rect.right - rect.left; }
-int Height(const RECT& rect) { return rect.bottom - rect.top; }
+int Width(const RECT& rect)
+{
+    return rect.right - rect.left;
+}
+int Height(const RECT& rect)
+{
+    return rect.bottom - rect.top;
+}
 
 WindowClass ClassFromName(const std::string& name)
 {
@@ -46,16 +52,23 @@ WindowClass ClassFromName(const std::string& name)
         std::string lowered = name;
         std::string expected = other;
         for (auto& c : lowered)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
         for (auto& c : expected)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
         return lowered == expected;
     };
-    if (equals(WC_BUTTON)) return WindowClass::Button;
-    if (equals(WC_STATIC)) return WindowClass::Static;
-    if (equals(WC_EDIT)) return WindowClass::Edit;
-    if (equals(WC_DIALOG)) return WindowClass::Dialog;
-    if (equals(WC_WEBVIEW) || (!name.empty() && name.front() == '{')) return WindowClass::WebView;
+    if (equals(WC_BUTTON))
+        return WindowClass::Button;
+    if (equals(WC_STATIC))
+        return WindowClass::Static;
+    if (equals(WC_EDIT))
+        return WindowClass::Edit;
+    if (equals(WC_DIALOG))
+        return WindowClass::Dialog;
+    if (equals(WC_WEBVIEW) || (!name.empty() && name.front() == '{'))
+        return WindowClass::WebView;
     return WindowClass::Generic;
 }
 
@@ -81,18 +94,22 @@ void AppendUtf8(std::string& text, uint32_t codePoint)
 // Byte offset of the character boundary before `offset` in UTF-8 text.
 int PreviousBoundary(const std::string& text, int offset)
 {
-    if (offset <= 0) return 0;
+    if (offset <= 0)
+        return 0;
     --offset;
-    while (offset > 0 && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80) --offset;
+    while (offset > 0 && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80)
+        --offset;
     return offset;
 }
 
 int NextBoundary(const std::string& text, int offset)
 {
     int size = static_cast<int>(text.size());
-    if (offset >= size) return size;
+    if (offset >= size)
+        return size;
     ++offset;
-    while (offset < size && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80) ++offset;
+    while (offset < size && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80)
+        ++offset;
     return offset;
 }
 
@@ -103,14 +120,16 @@ WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
       m_Instance(std::make_unique<InstanceObject>())
 {
     // Win32 calls reach one window system; a second one at the same time is a programming error.
-    if (g_Current != nullptr) std::abort();
+    if (g_Current != nullptr)
+        std::abort();
     g_Current = this;
     m_Backend->Attach(*this);
 }
 
 WindowSystem::~WindowSystem()
 {
-    while (!m_TopLevels.empty()) Destroy(m_TopLevels.front());
+    while (!m_TopLevels.empty())
+        Destroy(m_TopLevels.front());
     for (auto& [index, brush] : m_SysBrushes) {
         brush->m_Stock = false;
         DeleteObject(brush);
@@ -124,7 +143,10 @@ WindowSystem& WindowSystem::Current()
     return *g_Current;
 }
 
-WindowSystem* WindowSystem::CurrentOrNull() { return g_Current; }
+WindowSystem* WindowSystem::CurrentOrNull()
+{
+    return g_Current;
+}
 
 HBRUSH WindowSystem::SysColorBrush(int index)
 {
@@ -132,7 +154,8 @@ HBRUSH WindowSystem::SysColorBrush(int index)
     if (!brush) {
         brush = CreateSolidBrush(GetSysColor(index));
         // Like the stock objects, system colour brushes ignore DeleteObject from callers.
-        if (brush) brush->m_Stock = true;
+        if (brush)
+            brush->m_Stock = true;
     }
     return brush;
 }
@@ -144,10 +167,11 @@ std::vector<HWND>& WindowSystem::SiblingList(HWND window)
     return window->m_Parent ? window->m_Parent->m_Children : m_TopLevels;
 }
 
-HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style,
-                          RECT rect, HWND parent, int id, CWnd* object)
+HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style, RECT rect,
+                          HWND parent, int id, CWnd* object)
 {
-    if (parent && !IsAlive(parent)) return nullptr;
+    if (parent && !IsAlive(parent))
+        return nullptr;
     auto* window = new Window;
     window->m_Class = ClassFromName(className);
     window->m_ClassName = className;
@@ -157,7 +181,8 @@ HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std
     window->m_Id = id;
     window->m_Rect = rect;
     window->m_Object = object;
-    if (object) object->m_hWnd = window;
+    if (object)
+        object->m_hWnd = window;
     if (style & WS_CHILD) {
         window->m_Parent = parent;
         // New controls go to the bottom of the z-order, so the first control stays on top.
@@ -168,35 +193,46 @@ HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std
         m_TopLevels.insert(m_TopLevels.begin(), window);
     }
     m_Windows.insert(window);
-    if (!window->m_Parent) m_Backend->TopLevelCreated(window, *window->m_Surface);
+    if (!window->m_Parent)
+        m_Backend->TopLevelCreated(window, *window->m_Surface);
     RecomputeClient(window);
-    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView)
+        NotifyNative(window);
     return window;
 }
 
 void WindowSystem::Destroy(HWND window)
 {
-    if (!IsAlive(window) || window->m_Destroying) return;
+    if (!IsAlive(window) || window->m_Destroying)
+        return;
     window->m_Destroying = true;
-    if (m_Move.active && m_Move.window == window) EndMoveLoop(false);
+    if (m_Move.active && m_Move.window == window)
+        EndMoveLoop(false);
     // Owned top-level windows go first, as on Windows.
     for (HWND other : std::vector<HWND>(m_TopLevels))
-        if (other->m_Owner == window) Destroy(other);
+        if (other->m_Owner == window)
+            Destroy(other);
     Send(window, WM_DESTROY, 0, 0);
-    for (HWND child : std::vector<HWND>(window->m_Children)) Destroy(child);
+    for (HWND child : std::vector<HWND>(window->m_Children))
+        Destroy(child);
     Send(window, WM_NCDESTROY, 0, 0);
-    if (window->m_Object) window->m_Object->DetachAfterDestroy();
+    if (window->m_Object)
+        window->m_Object->DetachAfterDestroy();
 
     std::erase_if(m_Timers, [&](const Timer& t) { return t.window == window; });
     {
         std::lock_guard lock(m_PostMutex);
         std::erase_if(m_Posted, [&](const PostedMessage& m) { return m.window == window; });
     }
-    if (m_Capture == window) SetCaptureWindow(nullptr);
-    if (m_Focus == window) m_Focus = nullptr;
-    if (m_Active == window) m_Active = nullptr;
+    if (m_Capture == window)
+        SetCaptureWindow(nullptr);
+    if (m_Focus == window)
+        m_Focus = nullptr;
+    if (m_Active == window)
+        m_Active = nullptr;
     m_LeaveTracking.erase(window);
-    if (m_LastClick.window == window) m_LastClick = {};
+    if (m_LastClick.window == window)
+        m_LastClick = {};
 
     auto& siblings = SiblingList(window);
     std::erase(siblings, window);
@@ -204,12 +240,14 @@ void WindowSystem::Destroy(HWND window)
         m_Backend->NativeChildDestroyed(window);
     if (!window->m_Parent) {
         m_Backend->TopLevelDestroyed(window);
-        if (!m_TopLevels.empty() && !m_Active) ActivateTopLevel(m_TopLevels.front());
+        if (!m_TopLevels.empty() && !m_Active)
+            ActivateTopLevel(m_TopLevels.front());
     } else if (IsWindowVisible(window)) {
         Region area = RectRegion(window->m_Rect);
         Invalidate(window->m_Parent, &area, true, true);
     }
-    if (window->m_Shape) DeleteObject(window->m_Shape);
+    if (window->m_Shape)
+        DeleteObject(window->m_Shape);
     if (window->m_SystemMenu) {
         std::erase_if(m_Menus, [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
     }
@@ -219,7 +257,8 @@ void WindowSystem::Destroy(HWND window)
 
 HWND WindowSystem::TopLevelOf(HWND window) const
 {
-    while (window && window->m_Parent) window = window->m_Parent;
+    while (window && window->m_Parent)
+        window = window->m_Parent;
     return window;
 }
 
@@ -228,14 +267,17 @@ void WindowSystem::RecomputeClient(HWND window)
     RECT proposed = {0, 0, Width(window->m_Rect), Height(window->m_Rect)};
     RECT computed = proposed;
     Send(window, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&computed));
-    if (computed.right < computed.left) computed.right = computed.left;
-    if (computed.bottom < computed.top) computed.bottom = computed.top;
+    if (computed.right < computed.left)
+        computed.right = computed.left;
+    if (computed.bottom < computed.top)
+        computed.bottom = computed.top;
     window->m_ClientInset = computed;
 }
 
 RECT WindowSystem::WindowRectOnScreen(HWND window) const
 {
-    if (!window->m_Parent) return window->m_Rect;
+    if (!window->m_Parent)
+        return window->m_Rect;
     RECT parentClient = ClientRectOnScreen(window->m_Parent);
     return Offset(window->m_Rect, parentClient.left, parentClient.top);
 }
@@ -253,22 +295,29 @@ POINT WindowSystem::SurfaceOrigin(HWND window) const
     return {client.left - top->m_Rect.left, client.top - top->m_Rect.top};
 }
 
-std::vector<HWND> WindowSystem::TopLevelWindows() const { return m_TopLevels; }
+std::vector<HWND> WindowSystem::TopLevelWindows() const
+{
+    return m_TopLevels;
+}
 
 const Surface* WindowSystem::TopLevelSurface(HWND window) const
 {
-    if (!IsAlive(window) || window->m_Parent) return nullptr;
+    if (!IsAlive(window) || window->m_Parent)
+        return nullptr;
     return window->m_Surface.get();
 }
 
 uint32_t WindowSystem::ScreenPixel(int x, int y, uint32_t desktop) const
 {
     for (HWND top : m_TopLevels) {
-        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE)) continue;
+        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE))
+            continue;
         int wx = x - top->m_Rect.left;
         int wy = y - top->m_Rect.top;
-        if (!top->m_Surface->Contains(wx, wy)) continue;
-        if (top->m_Shape && !top->m_Shape->m_Region.Contains(wx, wy)) continue;
+        if (!top->m_Surface->Contains(wx, wy))
+            continue;
+        if (top->m_Shape && !top->m_Shape->m_Region.Contains(wx, wy))
+            continue;
         return top->m_Surface->Pixel(wx, wy);
     }
     return desktop;
@@ -278,7 +327,8 @@ uint32_t WindowSystem::ScreenPixel(int x, int y, uint32_t desktop) const
 
 LRESULT WindowSystem::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!IsAlive(window)) return 0;
+    if (!IsAlive(window))
+        return 0;
     if (!IsUiThread()) {
         LRESULT result = 0;
         InvokeOnUiThread([&] { result = Send(window, message, wParam, lParam); });
@@ -292,7 +342,8 @@ LRESULT WindowSystem::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
     // The dispatcher is the one place that stops exceptions: a failing handler loses its
     // message, never the program.
     try {
-        if (window->m_Object) return window->m_Object->WindowProc(message, wParam, lParam);
+        if (window->m_Object)
+            return window->m_Object->WindowProc(message, wParam, lParam);
         return ClassProc(window, message, wParam, lParam);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "window message 0x%04x failed: %s\n", message, e.what());
@@ -308,7 +359,8 @@ bool WindowSystem::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         std::lock_guard lock(m_PostMutex);
         m_Posted.push_back({window, message, wParam, lParam});
     }
-    if (!IsUiThread()) m_Backend->Wake();
+    if (!IsUiThread())
+        m_Backend->Wake();
     return true;
 }
 
@@ -340,7 +392,8 @@ bool WindowSystem::RunCrossThreadCalls()
     std::function<void()> call;
     {
         std::lock_guard lock(m_PostMutex);
-        if (m_CrossThreadCalls.empty()) return false;
+        if (m_CrossThreadCalls.empty())
+            return false;
         call = std::move(m_CrossThreadCalls.front());
         m_CrossThreadCalls.pop_front();
     }
@@ -352,17 +405,21 @@ bool WindowSystem::HasPendingWork()
 {
     {
         std::lock_guard lock(m_PostMutex);
-        if (!m_CrossThreadCalls.empty() || !m_Posted.empty()) return true;
+        if (!m_CrossThreadCalls.empty() || !m_Posted.empty())
+            return true;
     }
-    if (NextTimerDue() <= m_Backend->Now()) return true;
+    if (NextTimerDue() <= m_Backend->Now())
+        return true;
     for (HWND top : m_TopLevels)
-        if (FindPaintTarget(top)) return true;
+        if (FindPaintTarget(top))
+            return true;
     return false;
 }
 
 bool WindowSystem::PumpOne(bool wait)
 {
-    if (RunCrossThreadCalls()) return true;
+    if (RunCrossThreadCalls())
+        return true;
     PostedMessage posted{};
     bool havePosted = false;
     {
@@ -377,7 +434,8 @@ bool WindowSystem::PumpOne(bool wait)
         Send(posted.window, posted.message, posted.wParam, posted.lParam);
         return true;
     }
-    if (FireDueTimer()) return true;
+    if (FireDueTimer())
+        return true;
     for (HWND top : std::vector<HWND>(m_TopLevels)) {
         if (HWND target = FindPaintTarget(top)) {
             Send(target, WM_PAINT, 0, 0);
@@ -389,20 +447,21 @@ bool WindowSystem::PumpOne(bool wait)
             return true;
         }
     }
-    if (!wait) return false;
+    if (!wait)
+        return false;
     return m_Backend->WaitForEvents(NextTimerDue()) != WaitResult::Stalled;
 }
 
 void WindowSystem::RunUntilIdle()
 {
-    while (PumpOne(false)) {
-    }
+    while (PumpOne(false)) {}
 }
 
 bool WindowSystem::RunModalLoop(const std::function<bool()>& done)
 {
     while (!done()) {
-        if (!PumpOne(true)) return false;
+        if (!PumpOne(true))
+            return false;
     }
     return true;
 }
@@ -411,7 +470,8 @@ bool WindowSystem::RunModalLoop(const std::function<bool()>& done)
 
 UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
 {
-    if (!IsAlive(window)) return 0;
+    if (!IsAlive(window))
+        return 0;
     UINT interval = std::max(elapse, USER_TIMER_MINIMUM);
     uint64_t due = m_Backend->Now() + interval;
     for (auto& timer : m_Timers) {
@@ -419,12 +479,14 @@ UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
             timer.interval = interval;
             timer.due = due;
             timer.order = ++m_TimerOrder;
-            if (!IsUiThread()) m_Backend->Wake();
+            if (!IsUiThread())
+                m_Backend->Wake();
             return id;
         }
     }
     m_Timers.push_back({window, id, interval, due, ++m_TimerOrder});
-    if (!IsUiThread()) m_Backend->Wake();
+    if (!IsUiThread())
+        m_Backend->Wake();
     return id;
 }
 
@@ -437,7 +499,8 @@ bool WindowSystem::KillTimerFor(HWND window, UINT_PTR id)
 uint64_t WindowSystem::NextTimerDue() const
 {
     uint64_t next = UINT64_MAX;
-    for (const auto& timer : m_Timers) next = std::min(next, timer.due);
+    for (const auto& timer : m_Timers)
+        next = std::min(next, timer.due);
     return next;
 }
 
@@ -446,16 +509,19 @@ bool WindowSystem::FireDueTimer()
     uint64_t now = m_Backend->Now();
     Timer* chosen = nullptr;
     for (auto& timer : m_Timers) {
-        if (timer.due > now) continue;
+        if (timer.due > now)
+            continue;
         if (!chosen || timer.due < chosen->due || (timer.due == chosen->due && timer.order < chosen->order))
             chosen = &timer;
     }
-    if (!chosen) return false;
+    if (!chosen)
+        return false;
     HWND window = chosen->window;
     UINT_PTR id = chosen->id;
     // The next tick counts from this one's due time; a late tick does not cause a burst.
     chosen->due = chosen->due + chosen->interval;
-    if (chosen->due <= now) chosen->due = now + chosen->interval;
+    if (chosen->due <= now)
+        chosen->due = now + chosen->interval;
     Send(window, WM_TIMER, id, 0);
     return true;
 }
@@ -464,29 +530,41 @@ bool WindowSystem::FireDueTimer()
 
 HWND WindowSystem::FindPaintTarget(HWND window) const
 {
-    if (!(window->m_Style & WS_VISIBLE)) return nullptr;
-    if (!window->m_Parent && (window->m_Style & WS_MINIMIZE)) return nullptr;
-    if (!window->m_Update.IsEmpty()) return window;
+    if (!(window->m_Style & WS_VISIBLE))
+        return nullptr;
+    if (!window->m_Parent && (window->m_Style & WS_MINIMIZE))
+        return nullptr;
+    if (!window->m_Update.IsEmpty())
+        return window;
     for (auto it = window->m_Children.rbegin(); it != window->m_Children.rend(); ++it)
-        if (HWND found = FindPaintTarget(*it)) return found;
+        if (HWND found = FindPaintTarget(*it))
+            return found;
     return nullptr;
 }
 
 void WindowSystem::Invalidate(HWND window, const Region* clientRegion, bool erase, bool children)
 {
-    if (!IsAlive(window) || !IsWindowVisible(window)) return;
+    if (!IsAlive(window) || !IsWindowVisible(window))
+        return;
     RECT client = {0, 0, Width(window->m_ClientInset), Height(window->m_ClientInset)};
     Region area = RectRegion(client);
-    if (clientRegion) area = Region::Combine(area, *clientRegion, Region::Operation::And);
-    if (area.IsEmpty()) return;
+    if (clientRegion)
+        area = Region::Combine(area, *clientRegion, Region::Operation::And);
+    if (area.IsEmpty())
+        return;
     window->m_Update = Region::Combine(window->m_Update, area, Region::Operation::Or);
-    if (erase) window->m_EraseNeeded = true;
-    if (!IsUiThread()) m_Backend->Wake();
-    if (!children || (window->m_Style & WS_CLIPCHILDREN)) return;
+    if (erase)
+        window->m_EraseNeeded = true;
+    if (!IsUiThread())
+        m_Backend->Wake();
+    if (!children || (window->m_Style & WS_CLIPCHILDREN))
+        return;
     for (HWND child : window->m_Children) {
-        if (!(child->m_Style & WS_VISIBLE)) continue;
+        if (!(child->m_Style & WS_VISIBLE))
+            continue;
         Region childArea = area;
-        childArea.Offset(-child->m_Rect.left - child->m_ClientInset.left, -child->m_Rect.top - child->m_ClientInset.top);
+        childArea.Offset(-child->m_Rect.left - child->m_ClientInset.left,
+                         -child->m_Rect.top - child->m_ClientInset.top);
         Invalidate(child, &childArea, erase, true);
     }
 }
@@ -499,7 +577,8 @@ Region WindowSystem::VisibleClientRegion(HWND window) const
     Region visible = RectRegion(client);
     if (window->m_Style & WS_CLIPCHILDREN) {
         for (HWND child : window->m_Children) {
-            if (!(child->m_Style & WS_VISIBLE)) continue;
+            if (!(child->m_Style & WS_VISIBLE))
+                continue;
             visible = Region::Combine(visible, RectRegion(Offset(child->m_Rect, origin.x, origin.y)),
                                       Region::Operation::Diff);
         }
@@ -512,8 +591,10 @@ Region WindowSystem::VisibleClientRegion(HWND window) const
         visible = Region::Combine(visible, RectRegion(parentClient), Region::Operation::And);
         if (node->m_Style & WS_CLIPSIBLINGS) {
             for (HWND sibling : parent->m_Children) {
-                if (sibling == node) break;  // only siblings above
-                if (!(sibling->m_Style & WS_VISIBLE)) continue;
+                if (sibling == node)
+                    break;  // only siblings above
+                if (!(sibling->m_Style & WS_VISIBLE))
+                    continue;
                 visible = Region::Combine(visible, RectRegion(Offset(sibling->m_Rect, parentOrigin.x, parentOrigin.y)),
                                           Region::Operation::Diff);
             }
@@ -532,16 +613,19 @@ HDC WindowSystem::MakeDC(HWND window, const Region& clip)
     Region local = clip;
     local.Offset(-origin.x, -origin.y);
     HDC dc = CreateSurfaceDC(*top->m_Surface, origin, local);
-    if (!dc) return nullptr;
+    if (!dc)
+        return nullptr;
     HFONT font = window->m_Font ? window->m_Font : reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    if (font) SelectObject(dc, font);
+    if (font)
+        SelectObject(dc, font);
     m_Dcs[dc] = {top, bounds};
     return dc;
 }
 
 HDC WindowSystem::BeginPaintFor(HWND window, PAINTSTRUCT* paint)
 {
-    if (!IsAlive(window)) return nullptr;
+    if (!IsAlive(window))
+        return nullptr;
     Region update = window->m_Update;
     window->m_Update = Region();
     bool erase = window->m_EraseNeeded;
@@ -558,26 +642,30 @@ HDC WindowSystem::BeginPaintFor(HWND window, PAINTSTRUCT* paint)
     }
     if (erase && dc) {
         LRESULT erased = Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        if (paint) paint->fErase = erased ? FALSE : TRUE;
+        if (paint)
+            paint->fErase = erased ? FALSE : TRUE;
     }
     return dc;
 }
 
 void WindowSystem::EndPaintFor(HWND, const PAINTSTRUCT* paint)
 {
-    if (paint && paint->hdc) ReleaseClientDC(paint->hdc);
+    if (paint && paint->hdc)
+        ReleaseClientDC(paint->hdc);
 }
 
 HDC WindowSystem::ClientDC(HWND window)
 {
-    if (!IsAlive(window)) return nullptr;
+    if (!IsAlive(window))
+        return nullptr;
     return MakeDC(window, VisibleClientRegion(window));
 }
 
 void WindowSystem::ReleaseClientDC(HDC dc)
 {
     auto found = m_Dcs.find(dc);
-    if (found == m_Dcs.end()) return;
+    if (found == m_Dcs.end())
+        return;
     DcRecord record = found->second;
     m_Dcs.erase(found);
     DeleteDC(dc);
@@ -589,12 +677,14 @@ void WindowSystem::PaintNonClient(HWND window)
 {
     RECT inset = window->m_ClientInset;
     RECT whole = {0, 0, Width(window->m_Rect), Height(window->m_Rect)};
-    if (inset == whole || !(window->m_Style & WS_VISIBLE)) return;
+    if (inset == whole || !(window->m_Style & WS_VISIBLE))
+        return;
     HWND top = TopLevelOf(window);
     RECT outer = WindowRectOnScreen(window);
     POINT origin = {outer.left - top->m_Rect.left, outer.top - top->m_Rect.top};
     HDC dc = CreateSurfaceDC(*top->m_Surface, origin, whole);
-    if (!dc) return;
+    if (!dc)
+        return;
     ExcludeClipRect(dc, inset.left, inset.top, inset.right, inset.bottom);
     FillRect(dc, &whole, GetSysColorBrush(COLOR_BTNFACE));
     HBRUSH frame = CreateSolidBrush(0x404040);
@@ -633,10 +723,12 @@ void WindowSystem::SendSizeMessages(HWND window, bool moved, bool sized)
 
 void WindowSystem::SetPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags)
 {
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     RECT old = window->m_Rect;
     RECT next = old;
-    if (!(flags & SWP_NOMOVE)) next = Offset(next, x - old.left, y - old.top);
+    if (!(flags & SWP_NOMOVE))
+        next = Offset(next, x - old.left, y - old.top);
     if (!(flags & SWP_NOSIZE)) {
         next.right = next.left + std::max(0, cx);
         next.bottom = next.top + std::max(0, cy);
@@ -649,16 +741,22 @@ void WindowSystem::SetPos(HWND window, HWND, int x, int y, int cx, int cy, UINT 
         Invalidate(window->m_Parent, &oldArea, true, true);
     }
     window->m_Rect = next;
-    if (sized || (flags & SWP_FRAMECHANGED)) RecomputeClient(window);
-    if (!window->m_Parent && sized) window->m_Surface->Resize(Width(next), Height(next), 0);
-    if (flags & SWP_SHOWWINDOW) window->m_Style |= WS_VISIBLE;
-    if (flags & SWP_HIDEWINDOW) window->m_Style &= ~WS_VISIBLE;
+    if (sized || (flags & SWP_FRAMECHANGED))
+        RecomputeClient(window);
+    if (!window->m_Parent && sized)
+        window->m_Surface->Resize(Width(next), Height(next), 0);
+    if (flags & SWP_SHOWWINDOW)
+        window->m_Style |= WS_VISIBLE;
+    if (flags & SWP_HIDEWINDOW)
+        window->m_Style &= ~WS_VISIBLE;
     if (!window->m_Parent && (moved || sized || (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))))
         TopLevelNotice(window, (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) ? TopLevelChange::Visibility
                                                                            : TopLevelChange::Geometry);
-    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView)
+        NotifyNative(window);
     SendSizeMessages(window, moved, sized);
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     if (IsWindowVisible(window) && !(flags & SWP_NOREDRAW) &&
         (sized || (flags & (SWP_SHOWWINDOW | SWP_FRAMECHANGED)) || (moved && window->m_Parent))) {
         PaintNonClient(window);
@@ -668,16 +766,19 @@ void WindowSystem::SetPos(HWND window, HWND, int x, int y, int cx, int cy, UINT 
 
 void WindowSystem::TopLevelNotice(HWND window, TopLevelChange change)
 {
-    if (IsAlive(window) && !window->m_Parent) m_Backend->TopLevelChanged(window, change);
+    if (IsAlive(window) && !window->m_Parent)
+        m_Backend->TopLevelChanged(window, change);
 }
 
 void WindowSystem::Show(HWND window, int command)
 {
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     bool wasVisible = (window->m_Style & WS_VISIBLE) != 0;
     switch (command) {
     case SW_HIDE:
-        if (!wasVisible) return;
+        if (!wasVisible)
+            return;
         Send(window, WM_SHOWWINDOW, FALSE, 0);
         window->m_Style &= ~WS_VISIBLE;
         if (window->m_Parent) {
@@ -685,20 +786,26 @@ void WindowSystem::Show(HWND window, int command)
             Invalidate(window->m_Parent, &area, true, true);
         }
         TopLevelNotice(window, TopLevelChange::Visibility);
-        if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
-        if (m_Capture == window) SetCaptureWindow(nullptr);
+        if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView)
+            NotifyNative(window);
+        if (m_Capture == window)
+            SetCaptureWindow(nullptr);
         return;
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
-        if (window->m_Parent || (window->m_Style & WS_MINIMIZE)) break;
-        if (!(window->m_Style & WS_MAXIMIZE)) window->m_RestoreRect = window->m_Rect;
+        if (window->m_Parent || (window->m_Style & WS_MINIMIZE))
+            break;
+        if (!(window->m_Style & WS_MAXIMIZE))
+            window->m_RestoreRect = window->m_Rect;
         window->m_Style |= WS_MINIMIZE | WS_VISIBLE;
         TopLevelNotice(window, TopLevelChange::State);
         SendSizeMessages(window, false, true);
         return;
     case SW_MAXIMIZE: {
-        if (window->m_Parent) break;
-        if (!(window->m_Style & (WS_MAXIMIZE | WS_MINIMIZE))) window->m_RestoreRect = window->m_Rect;
+        if (window->m_Parent)
+            break;
+        if (!(window->m_Style & (WS_MAXIMIZE | WS_MINIMIZE)))
+            window->m_RestoreRect = window->m_Rect;
         window->m_Style &= ~WS_MINIMIZE;
         window->m_Style |= WS_MAXIMIZE | WS_VISIBLE;
         MINMAXINFO info;
@@ -732,90 +839,108 @@ void WindowSystem::Show(HWND window, int command)
     default:
         break;
     }
-    if (wasVisible) return;
+    if (wasVisible)
+        return;
     window->m_Style |= WS_VISIBLE;
     Send(window, WM_SHOWWINDOW, TRUE, 0);
     TopLevelNotice(window, TopLevelChange::Visibility);
-    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView) NotifyNative(window);
-    if (!window->m_Parent && command != SW_SHOWNOACTIVATE) ActivateTopLevel(window);
+    if (window->m_Class == WindowClass::Edit || window->m_Class == WindowClass::WebView)
+        NotifyNative(window);
+    if (!window->m_Parent && command != SW_SHOWNOACTIVATE)
+        ActivateTopLevel(window);
     PaintNonClient(window);
     Invalidate(window, nullptr, true, true);
 }
 
 void WindowSystem::ActivateTopLevel(HWND window)
 {
-    if (!IsAlive(window) || window->m_Parent || m_Active == window) return;
+    if (!IsAlive(window) || window->m_Parent || m_Active == window)
+        return;
     HWND previous = m_Active;
     m_Active = window;
     std::erase(m_TopLevels, window);
     m_TopLevels.insert(m_TopLevels.begin(), window);
-    if (IsAlive(previous)) Send(previous, WM_NCACTIVATE, FALSE, 0);
+    if (IsAlive(previous))
+        Send(previous, WM_NCACTIVATE, FALSE, 0);
     Send(window, WM_NCACTIVATE, TRUE, 0);
     Send(window, WM_ACTIVATE, 1, reinterpret_cast<LPARAM>(previous));
 }
 
 void WindowSystem::Enable(HWND window, bool enable)
 {
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     bool enabled = !(window->m_Style & WS_DISABLED);
-    if (enabled == enable) return;
+    if (enabled == enable)
+        return;
     if (enable)
         window->m_Style &= ~WS_DISABLED;
     else
         window->m_Style |= WS_DISABLED;
-    if (!enable && m_Capture == window) SetCaptureWindow(nullptr);
+    if (!enable && m_Capture == window)
+        SetCaptureWindow(nullptr);
     Send(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
     TopLevelNotice(window, TopLevelChange::Enabled);
-    if (window->m_Class == WindowClass::Edit) NotifyNative(window);
+    if (window->m_Class == WindowClass::Edit)
+        NotifyNative(window);
 }
 
 void WindowSystem::SetText(HWND window, const std::string& text)
 {
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     window->m_Text = text;
     TopLevelNotice(window, TopLevelChange::Title);
 }
 
 void WindowSystem::SetStyle(HWND window, DWORD style)
 {
-    if (!IsAlive(window)) return;
+    if (!IsAlive(window))
+        return;
     bool visible = (style & WS_VISIBLE) != 0;
     bool wasVisible = (window->m_Style & WS_VISIBLE) != 0;
     window->m_Style = style;
-    if (visible != wasVisible) TopLevelNotice(window, TopLevelChange::Visibility);
+    if (visible != wasVisible)
+        TopLevelNotice(window, TopLevelChange::Visibility);
 }
 
 void WindowSystem::SetShape(HWND window, HRGN region, bool redraw)
 {
     if (!IsAlive(window)) {
-        if (region) DeleteObject(region);
+        if (region)
+            DeleteObject(region);
         return;
     }
-    if (window->m_Shape && window->m_Shape != region) DeleteObject(window->m_Shape);
+    if (window->m_Shape && window->m_Shape != region)
+        DeleteObject(window->m_Shape);
     window->m_Shape = region;
     TopLevelNotice(window, TopLevelChange::Shape);
-    if (redraw) Invalidate(window, nullptr, true, true);
+    if (redraw)
+        Invalidate(window, nullptr, true, true);
 }
 
 void WindowSystem::NotifyNative(HWND window)
 {
     m_Backend->NativeChildChanged(window, window->m_Class == WindowClass::Edit ? NativeChildKind::Edit
-                                                                              : NativeChildKind::WebView);
+                                                                               : NativeChildKind::WebView);
 }
 
 HMENU WindowSystem::SystemMenu(HWND window, bool revert)
 {
-    if (!IsAlive(window)) return nullptr;
+    if (!IsAlive(window))
+        return nullptr;
     if (revert || !window->m_SystemMenu) {
         if (window->m_SystemMenu)
-            std::erase_if(m_Menus, [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
+            std::erase_if(m_Menus,
+                          [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
         auto menu = std::make_unique<MenuObject>();
-        menu->items = {{SC_RESTORE, "还原(&R)", 0}, {SC_MOVE, "移动(&M)", 0},      {SC_SIZE, "大小(&S)", 0},
+        menu->items = {{SC_RESTORE, "还原(&R)", 0},    {SC_MOVE, "移动(&M)", 0},       {SC_SIZE, "大小(&S)", 0},
                        {SC_MINIMIZE, "最小化(&N)", 0}, {SC_MAXIMIZE, "最大化(&X)", 0}, {0, "", MF_SEPARATOR},
                        {SC_CLOSE, "关闭(&C)", 0}};
         window->m_SystemMenu = menu.get();
         m_Menus.push_back(std::move(menu));
-        if (revert) return nullptr;
+        if (revert)
+            return nullptr;
     }
     return window->m_SystemMenu;
 }
@@ -824,30 +949,40 @@ HMENU WindowSystem::SystemMenu(HWND window, bool revert)
 
 bool WindowSystem::IsKeyDown(int virtualKey) const
 {
-    if (virtualKey == VK_LBUTTON) return m_LeftDown;
-    if (virtualKey == VK_RBUTTON) return m_RightDown;
-    if (virtualKey == VK_SHIFT) return (m_Modifiers & MK_SHIFT) || m_KeysDown.count(VK_SHIFT);
-    if (virtualKey == VK_CONTROL) return (m_Modifiers & MK_CONTROL) || m_KeysDown.count(VK_CONTROL);
+    if (virtualKey == VK_LBUTTON)
+        return m_LeftDown;
+    if (virtualKey == VK_RBUTTON)
+        return m_RightDown;
+    if (virtualKey == VK_SHIFT)
+        return (m_Modifiers & MK_SHIFT) || m_KeysDown.count(VK_SHIFT);
+    if (virtualKey == VK_CONTROL)
+        return (m_Modifiers & MK_CONTROL) || m_KeysDown.count(VK_CONTROL);
     return m_KeysDown.count(virtualKey) != 0;
 }
 
 UINT WindowSystem::MouseKeyFlags() const
 {
     UINT flags = 0;
-    if (m_LeftDown) flags |= MK_LBUTTON;
-    if (m_RightDown) flags |= MK_RBUTTON;
-    if (IsKeyDown(VK_SHIFT)) flags |= MK_SHIFT;
-    if (IsKeyDown(VK_CONTROL)) flags |= MK_CONTROL;
+    if (m_LeftDown)
+        flags |= MK_LBUTTON;
+    if (m_RightDown)
+        flags |= MK_RBUTTON;
+    if (IsKeyDown(VK_SHIFT))
+        flags |= MK_SHIFT;
+    if (IsKeyDown(VK_CONTROL))
+        flags |= MK_CONTROL;
     return flags;
 }
 
 HWND WindowSystem::SetCaptureWindow(HWND window)
 {
     HWND previous = m_Capture;
-    if (window && !IsAlive(window)) return previous;
+    if (window && !IsAlive(window))
+        return previous;
     m_Capture = window;
     if (previous != window) {
-        if (IsAlive(previous)) Send(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
+        if (IsAlive(previous))
+            Send(previous, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
         m_Backend->CaptureChanged(window);
     }
     return previous;
@@ -856,20 +991,25 @@ HWND WindowSystem::SetCaptureWindow(HWND window)
 HWND WindowSystem::SetFocusWindow(HWND window)
 {
     HWND previous = m_Focus;
-    if (window && !IsAlive(window)) return previous;
-    if (previous == window) return previous;
+    if (window && !IsAlive(window))
+        return previous;
+    if (previous == window)
+        return previous;
     m_Focus = window;
-    if (IsAlive(previous)) Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    if (IsAlive(previous))
+        Send(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
     if (IsAlive(window)) {
         Send(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
-        if (window->m_Class == WindowClass::Edit) NotifyNative(window);
+        if (window->m_Class == WindowClass::Edit)
+            NotifyNative(window);
     }
     return previous;
 }
 
 bool WindowSystem::TrackLeave(HWND window, bool cancel)
 {
-    if (!IsAlive(window)) return false;
+    if (!IsAlive(window))
+        return false;
     if (cancel) {
         m_LeaveTracking.erase(window);
         return true;
@@ -888,7 +1028,7 @@ HCURSOR WindowSystem::StockCursor(uintptr_t id)
     auto& slot = m_Cursors[id];
     if (!slot) {
         slot = std::make_unique<CursorObject>();
-        slot->shape = id == IDC_HAND ? CursorShape::Hand
+        slot->shape = id == IDC_HAND    ? CursorShape::Hand
                       : id == IDC_IBEAM ? CursorShape::IBeam
                       : id == IDC_WAIT  ? CursorShape::Wait
                                         : CursorShape::Arrow;
@@ -900,26 +1040,31 @@ HCURSOR WindowSystem::SetCursorHandle(HCURSOR cursor)
 {
     HCURSOR previous = m_CursorHandle;
     m_CursorHandle = cursor;
-    if (cursor != previous) m_Backend->SetCursorShape(cursor ? cursor->shape : CursorShape::Arrow);
+    if (cursor != previous)
+        m_Backend->SetCursorShape(cursor ? cursor->shape : CursorShape::Arrow);
     return previous;
 }
 
 HWND WindowSystem::HitWindow(POINT screenPoint) const
 {
     for (HWND top : m_TopLevels) {
-        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE)) continue;
+        if (!(top->m_Style & WS_VISIBLE) || (top->m_Style & WS_MINIMIZE))
+            continue;
         RECT rect = top->m_Rect;
-        if (!PtInRect(&rect, screenPoint)) continue;
+        if (!PtInRect(&rect, screenPoint))
+            continue;
         if (top->m_Shape && !top->m_Shape->m_Region.Contains(screenPoint.x - rect.left, screenPoint.y - rect.top))
             continue;
         HWND hit = top;
         for (bool descended = true; descended;) {
             descended = false;
             RECT client = ClientRectOnScreen(hit);
-            if (!PtInRect(&client, screenPoint)) break;
+            if (!PtInRect(&client, screenPoint))
+                break;
             POINT local = {screenPoint.x - client.left, screenPoint.y - client.top};
             for (HWND child : hit->m_Children) {
-                if (!(child->m_Style & WS_VISIBLE) || (child->m_Style & WS_DISABLED)) continue;
+                if (!(child->m_Style & WS_VISIBLE) || (child->m_Style & WS_DISABLED))
+                    continue;
                 if (PtInRect(&child->m_Rect, local)) {
                     hit = child;
                     descended = true;
@@ -953,7 +1098,8 @@ void WindowSystem::MouseButtonEvent(MouseButton button, bool down, POINT screenP
     m_Modifiers = modifiers;
     (button == MouseButton::Left ? m_LeftDown : m_RightDown) = down;
     if (m_Move.active) {
-        if (!down && button == MouseButton::Left) EndMoveLoop(true);
+        if (!down && button == MouseButton::Left)
+            EndMoveLoop(true);
         return;
     }
     UINT message;
@@ -985,13 +1131,16 @@ void WindowSystem::RouteMouse(UINT clientMessage, POINT screenPoint)
         target = m_Capture;
     } else {
         target = HitWindow(screenPoint);
-        if (target && (TopLevelOf(target)->m_Style & WS_DISABLED)) target = nullptr;  // modal owner
+        if (target && (TopLevelOf(target)->m_Style & WS_DISABLED))
+            target = nullptr;  // modal owner
         while (target) {
             hit = static_cast<int>(Send(target, WM_NCHITTEST, 0, MAKELPARAM(screenPoint.x, screenPoint.y)));
-            if (hit != HTTRANSPARENT || !IsAlive(target) || !target->m_Parent) break;
+            if (hit != HTTRANSPARENT || !IsAlive(target) || !target->m_Parent)
+                break;
             target = target->m_Parent;  // the mouse goes through to the window underneath
         }
-        if (hit == HTTRANSPARENT) hit = HTCLIENT;
+        if (hit == HTTRANSPARENT)
+            hit = HTCLIENT;
     }
     for (HWND tracked : std::vector<HWND>(m_LeaveTracking.begin(), m_LeaveTracking.end())) {
         if (tracked != target || hit != HTCLIENT) {
@@ -999,14 +1148,18 @@ void WindowSystem::RouteMouse(UINT clientMessage, POINT screenPoint)
             Post(tracked, WM_MOUSELEAVE, 0, 0);
         }
     }
-    if (!IsAlive(target)) return;
+    if (!IsAlive(target))
+        return;
     if (!m_Capture)
         Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(hit, clientMessage));
-    if (!IsAlive(target)) return;
+    if (!IsAlive(target))
+        return;
     bool isDown = clientMessage == WM_LBUTTONDOWN || clientMessage == WM_RBUTTONDOWN ||
                   clientMessage == WM_LBUTTONDBLCLK || clientMessage == WM_RBUTTONDBLCLK;
-    if (isDown) ActivateTopLevel(TopLevelOf(target));
-    if (!IsAlive(target)) return;
+    if (isDown)
+        ActivateTopLevel(TopLevelOf(target));
+    if (!IsAlive(target))
+        return;
     if (hit == HTCLIENT) {
         RECT client = ClientRectOnScreen(target);
         Send(target, clientMessage, MouseKeyFlags(),
@@ -1021,7 +1174,8 @@ void WindowSystem::RouteMouse(UINT clientMessage, POINT screenPoint)
 void WindowSystem::RunMoveLoop(HWND window)
 {
     window = TopLevelOf(window);
-    if (!IsAlive(window) || m_Move.active) return;
+    if (!IsAlive(window) || m_Move.active)
+        return;
     Send(window, WM_ENTERSIZEMOVE, 0, 0);
     if (!m_LeftDown) {
         Send(window, WM_EXITSIZEMOVE, 0, 0);
@@ -1038,12 +1192,14 @@ void WindowSystem::RunMoveLoop(HWND window)
             break;
         }
     }
-    if (IsAlive(window)) Send(window, WM_EXITSIZEMOVE, 0, 0);
+    if (IsAlive(window))
+        Send(window, WM_EXITSIZEMOVE, 0, 0);
 }
 
 void WindowSystem::EndMoveLoop(bool applyFinal)
 {
-    if (!m_Move.active) return;
+    if (!m_Move.active)
+        return;
     MoveLoop move = m_Move;
     m_Move = {};
     if (applyFinal && IsAlive(move.window))
@@ -1075,14 +1231,16 @@ void WindowSystem::DialogKey(HWND dialog, int virtualKey)
         for (HWND child : dialog->m_Children)
             if ((child->m_Style & WS_TABSTOP) && (child->m_Style & WS_VISIBLE) && !(child->m_Style & WS_DISABLED))
                 stops.push_back(child);
-        if (stops.empty()) return;
+        if (stops.empty())
+            return;
         auto found = std::find(stops.begin(), stops.end(), m_Focus);
         bool backwards = IsKeyDown(VK_SHIFT);
         size_t index = found == stops.end() ? 0
-                       : backwards          ? (static_cast<size_t>(found - stops.begin()) + stops.size() - 1) % stops.size()
-                                            : (static_cast<size_t>(found - stops.begin()) + 1) % stops.size();
+                       : backwards ? (static_cast<size_t>(found - stops.begin()) + stops.size() - 1) % stops.size()
+                                   : (static_cast<size_t>(found - stops.begin()) + 1) % stops.size();
         SetFocusWindow(stops[index]);
-        if (stops[index]->m_Class == WindowClass::Edit) Send(stops[index], EM_SETSEL, 0, -1);
+        if (stops[index]->m_Class == WindowClass::Edit)
+            Send(stops[index], EM_SETSEL, 0, -1);
     }
 }
 
@@ -1093,38 +1251,46 @@ void WindowSystem::KeyEvent(int virtualKey, bool down)
     else
         m_KeysDown.erase(virtualKey);
     HWND target = IsAlive(m_Focus) ? m_Focus : m_Active;
-    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED)) return;
+    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED))
+        return;
     LRESULT code = Send(target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(virtualKey), 0);
     (void)code;
-    if (!down || !IsAlive(target)) return;
+    if (!down || !IsAlive(target))
+        return;
     bool dialogKey = virtualKey == VK_RETURN || virtualKey == VK_ESCAPE || virtualKey == VK_TAB;
-    if (HWND dialog = DialogOf(target); dialog && dialogKey) DialogKey(dialog, virtualKey);
+    if (HWND dialog = DialogOf(target); dialog && dialogKey)
+        DialogKey(dialog, virtualKey);
 }
 
 void WindowSystem::CharEvent(uint32_t codePoint)
 {
     HWND target = m_Focus;
-    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED)) return;
+    if (!IsAlive(target) || (TopLevelOf(target)->m_Style & WS_DISABLED))
+        return;
     Send(target, WM_CHAR, codePoint, 0);
 }
 
 void WindowSystem::TopLevelMovedByUser(HWND window, POINT topLeft)
 {
-    if (!IsAlive(window) || window->m_Parent) return;
+    if (!IsAlive(window) || window->m_Parent)
+        return;
     RECT old = window->m_Rect;
-    if (old.left == topLeft.x && old.top == topLeft.y) return;
+    if (old.left == topLeft.x && old.top == topLeft.y)
+        return;
     window->m_Rect = Offset(old, topLeft.x - old.left, topLeft.y - old.top);
     SendSizeMessages(window, true, false);
 }
 
 void WindowSystem::CloseRequested(HWND window)
 {
-    if (IsAlive(window) && !(window->m_Style & WS_DISABLED)) Send(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (IsAlive(window) && !(window->m_Style & WS_DISABLED))
+        Send(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void WindowSystem::NativeEditChanged(HWND edit, const std::string& text)
 {
-    if (!IsAlive(edit) || edit->m_Text == text) return;
+    if (!IsAlive(edit) || edit->m_Text == text)
+        return;
     edit->m_Text = text;
     int size = static_cast<int>(text.size());
     edit->m_SelectionStart = edit->m_SelectionEnd = size;
@@ -1136,12 +1302,17 @@ void WindowSystem::NativeEditChanged(HWND edit, const std::string& text)
 
 LRESULT WindowSystem::ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!IsAlive(window)) return 0;
+    if (!IsAlive(window))
+        return 0;
     switch (window->m_Class) {
-    case WindowClass::Button: return ButtonProc(window, message, wParam, lParam);
-    case WindowClass::Static: return StaticProc(window, message, wParam, lParam);
-    case WindowClass::Edit: return EditProc(window, message, wParam, lParam);
-    case WindowClass::Dialog: return DialogProc(window, message, wParam, lParam);
+    case WindowClass::Button:
+        return ButtonProc(window, message, wParam, lParam);
+    case WindowClass::Static:
+        return StaticProc(window, message, wParam, lParam);
+    case WindowClass::Edit:
+        return EditProc(window, message, wParam, lParam);
+    case WindowClass::Dialog:
+        return DialogProc(window, message, wParam, lParam);
     case WindowClass::WebView:
         if (message == WM_ERASEBKGND) {
             RECT client;
@@ -1150,14 +1321,16 @@ LRESULT WindowSystem::ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 1;
         }
         return DefProc(window, message, wParam, lParam);
-    case WindowClass::Generic: return DefProc(window, message, wParam, lParam);
+    case WindowClass::Generic:
+        return DefProc(window, message, wParam, lParam);
     }
     return 0;
 }
 
 LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!IsAlive(window)) return 0;
+    if (!IsAlive(window))
+        return 0;
     switch (message) {
     case WM_NCCALCSIZE: {
         auto* rect = reinterpret_cast<RECT*>(lParam);
@@ -1165,36 +1338,54 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         int frame = 0;
         if (style & WS_THICKFRAME)
             frame = kThickFrame;
-        else if ((style & WS_DLGFRAME) || (window->m_ExStyle & WS_EX_DLGMODALFRAME) || (style & DS_MODALFRAME && !window->m_Parent))
+        else if ((style & WS_DLGFRAME) || (window->m_ExStyle & WS_EX_DLGMODALFRAME) ||
+                 (style & DS_MODALFRAME && !window->m_Parent))
             frame = kDialogFrame;
         else if (style & WS_BORDER)
             frame = 1;
-        if (style & WS_MAXIMIZE) frame = 0;
+        if (style & WS_MAXIMIZE)
+            frame = 0;
         InflateRect(rect, -frame, -frame);
-        if ((style & WS_CAPTION) == WS_CAPTION) rect->top += kCaptionHeight;
+        if ((style & WS_CAPTION) == WS_CAPTION)
+            rect->top += kCaptionHeight;
         return 0;
     }
     case WM_NCHITTEST: {
         POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         RECT outer = WindowRectOnScreen(window);
-        if (!PtInRect(&outer, point)) return HTNOWHERE;
+        if (!PtInRect(&outer, point))
+            return HTNOWHERE;
         RECT client = ClientRectOnScreen(window);
-        if (PtInRect(&client, point)) return HTCLIENT;
-        if ((window->m_Style & WS_CAPTION) == WS_CAPTION && point.y < client.top && point.y >= client.top - kCaptionHeight)
+        if (PtInRect(&client, point))
+            return HTCLIENT;
+        if ((window->m_Style & WS_CAPTION) == WS_CAPTION && point.y < client.top &&
+            point.y >= client.top - kCaptionHeight)
             return HTCAPTION;
         return HTBORDER;
     }
     case WM_NCLBUTTONDOWN:
-        if (wParam == HTCAPTION) Send(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
+        if (wParam == HTCAPTION)
+            Send(window, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
         return 0;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
-        case SC_MOVE: RunMoveLoop(window); break;
-        case SC_MINIMIZE: Show(window, SW_MINIMIZE); break;
-        case SC_MAXIMIZE: Show(window, SW_MAXIMIZE); break;
-        case SC_RESTORE: Show(window, SW_RESTORE); break;
-        case SC_CLOSE: Send(window, WM_CLOSE, 0, 0); break;
-        default: break;
+        case SC_MOVE:
+            RunMoveLoop(window);
+            break;
+        case SC_MINIMIZE:
+            Show(window, SW_MINIMIZE);
+            break;
+        case SC_MAXIMIZE:
+            Show(window, SW_MAXIMIZE);
+            break;
+        case SC_RESTORE:
+            Show(window, SW_RESTORE);
+            break;
+        case SC_CLOSE:
+            Send(window, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
         }
         return 0;
     case WM_CLOSE:
@@ -1202,14 +1393,16 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_SETCURSOR: {
         int hit = static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam)));
-        if (window->m_Parent && Send(window->m_Parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+        if (window->m_Parent && Send(window->m_Parent, WM_SETCURSOR, wParam, lParam))
+            return TRUE;
         uintptr_t id = (hit == HTCLIENT && window->m_Class == WindowClass::Edit) ? IDC_IBEAM : IDC_ARROW;
         SetCursorHandle(StockCursor(id));
         return hit == HTCLIENT ? TRUE : FALSE;
     }
     case WM_ERASEBKGND: {
         // Only dialogs have a class background; the generic window class has none.
-        if (window->m_Class != WindowClass::Dialog) return 0;
+        if (window->m_Class != WindowClass::Dialog)
+            return 0;
         RECT client;
         GetClientRect(window, &client);
         FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
@@ -1242,13 +1435,17 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     case WM_PRINT: {
         HDC dc = reinterpret_cast<HDC>(wParam);
-        if ((lParam & PRF_CHECKVISIBLE) && !IsWindowVisible(window)) return 0;
-        if (lParam & PRF_ERASEBKGND) Send(window, WM_ERASEBKGND, wParam, 0);
-        if (lParam & PRF_CLIENT) Send(window, WM_PRINTCLIENT, wParam, lParam);
+        if ((lParam & PRF_CHECKVISIBLE) && !IsWindowVisible(window))
+            return 0;
+        if (lParam & PRF_ERASEBKGND)
+            Send(window, WM_ERASEBKGND, wParam, 0);
+        if (lParam & PRF_CLIENT)
+            Send(window, WM_PRINTCLIENT, wParam, lParam);
         if (lParam & PRF_CHILDREN) {
             for (auto it = window->m_Children.rbegin(); it != window->m_Children.rend(); ++it) {
                 HWND child = *it;
-                if (!(child->m_Style & WS_VISIBLE)) continue;
+                if (!(child->m_Style & WS_VISIBLE))
+                    continue;
                 int saved = SaveDC(dc);
                 OffsetViewportOrgEx(dc, child->m_Rect.left + child->m_ClientInset.left,
                                     child->m_Rect.top + child->m_ClientInset.top, nullptr);
@@ -1265,7 +1462,8 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     case WM_GETTEXT: {
         auto* buffer = reinterpret_cast<char*>(lParam);
-        if (!buffer || wParam == 0) return 0;
+        if (!buffer || wParam == 0)
+            return 0;
         size_t count = std::min(window->m_Text.size(), static_cast<size_t>(wParam) - 1);
         window->m_Text.copy(buffer, count);
         buffer[count] = '\0';
@@ -1281,7 +1479,8 @@ LRESULT WindowSystem::DefProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     case WM_SETFONT:
         window->m_Font = reinterpret_cast<HFONT>(wParam);
-        if (lParam) Invalidate(window, nullptr, true, false);
+        if (lParam)
+            Invalidate(window, nullptr, true, false);
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(window->m_Font);
@@ -1313,19 +1512,22 @@ LRESULT WindowSystem::DialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         auto brush = reinterpret_cast<HBRUSH>(Send(window, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(window)));
-        if (!IsAlive(window)) return 1;
+        if (!IsAlive(window))
+            return 1;
         RECT client;
         GetClientRect(window, &client);
         FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
     case WM_CLOSE:
-        Send(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+        Send(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+             reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
         return 0;
     case WM_COMMAND:
         if (lParam == 0 || HIWORD(wParam) == BN_CLICKED) {
             int id = LOWORD(wParam);
-            if (id == IDOK || id == IDCANCEL) EndDialog(window, id);
+            if (id == IDOK || id == IDCANCEL)
+                EndDialog(window, id);
         }
         return 0;
     default:
@@ -1353,7 +1555,8 @@ LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaintFor(window, &paint);
-        if (dc) PaintButton(window, dc);
+        if (dc)
+            PaintButton(window, dc);
         EndPaintFor(window, &paint);
         return 0;
     }
@@ -1364,7 +1567,8 @@ LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_LBUTTONDBLCLK:
         SetCaptureWindow(window);
         SetFocusWindow(window);
-        if (!IsAlive(window)) return 0;
+        if (!IsAlive(window))
+            return 0;
         window->m_Pushed = true;
         Invalidate(window, nullptr, false, false);
         return 0;
@@ -1380,13 +1584,16 @@ LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
         }
         return 0;
     case WM_LBUTTONUP: {
-        if (m_Capture != window) return 0;
+        if (m_Capture != window)
+            return 0;
         bool clicked = window->m_Pushed;
         window->m_Pushed = false;
         SetCaptureWindow(nullptr);
-        if (!IsAlive(window)) return 0;
+        if (!IsAlive(window))
+            return 0;
         Invalidate(window, nullptr, false, false);
-        if (clicked) ClickButton(window);
+        if (clicked)
+            ClickButton(window);
         return 0;
     }
     case WM_CAPTURECHANGED:
@@ -1410,7 +1617,8 @@ LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case BM_SETSTYLE:
         window->m_Style = (window->m_Style & 0xFFFF0000u) | LOWORD(wParam);
-        if (lParam) Invalidate(window, nullptr, true, false);
+        if (lParam)
+            Invalidate(window, nullptr, true, false);
         return 0;
     case BM_GETCHECK:
         return window->m_Check;
@@ -1454,18 +1662,19 @@ void WindowSystem::PaintButton(HWND window, HDC dc)
         item.CtlType = ODT_BUTTON;
         item.CtlID = static_cast<UINT>(window->m_Id);
         item.itemAction = ODA_DRAWENTIRE;
-        item.itemState = (window->m_Pushed ? ODS_SELECTED : 0) | (disabled ? ODS_DISABLED : 0) |
-                         (m_Focus == window ? ODS_FOCUS : 0);
+        item.itemState =
+            (window->m_Pushed ? ODS_SELECTED : 0) | (disabled ? ODS_DISABLED : 0) | (m_Focus == window ? ODS_FOCUS : 0);
         item.hwndItem = window;
         item.hDC = dc;
         item.rcItem = client;
-        if (window->m_Parent) Send(window->m_Parent, WM_DRAWITEM, static_cast<WPARAM>(window->m_Id), reinterpret_cast<LPARAM>(&item));
+        if (window->m_Parent)
+            Send(window->m_Parent, WM_DRAWITEM, static_cast<WPARAM>(window->m_Id), reinterpret_cast<LPARAM>(&item));
         return;
     }
     HBRUSH brush = nullptr;
     if (window->m_Parent)
-        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc),
-                                              reinterpret_cast<LPARAM>(window)));
+        brush = reinterpret_cast<HBRUSH>(
+            Send(window->m_Parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, disabled ? GetSysColor(COLOR_GRAYTEXT) : GetSysColor(COLOR_BTNTEXT));
@@ -1486,7 +1695,8 @@ void WindowSystem::PaintButton(HWND window, HDC dc)
     }
     FrameRect(dc, &client, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     RECT text = client;
-    if (window->m_Pushed) OffsetRect(&text, 1, 1);
+    if (window->m_Pushed)
+        OffsetRect(&text, 1, 1);
     DrawTextA(dc, window->m_Text.c_str(), -1, &text, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
 }
 
@@ -1496,7 +1706,8 @@ LRESULT WindowSystem::StaticProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaintFor(window, &paint);
-        if (dc) PaintStatic(window, dc);
+        if (dc)
+            PaintStatic(window, dc);
         EndPaintFor(window, &paint);
         return 0;
     }
@@ -1512,7 +1723,8 @@ LRESULT WindowSystem::StaticProc(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_NCHITTEST:
         // A static control lets the mouse through to its parent unless it asks for notices.
-        if (!(window->m_Style & SS_NOTIFY)) return HTTRANSPARENT;
+        if (!(window->m_Style & SS_NOTIFY))
+            return HTTRANSPARENT;
         return HTCLIENT;
     case WM_ERASEBKGND:
         return 0;
@@ -1527,19 +1739,24 @@ void WindowSystem::PaintStatic(HWND window, HDC dc)
     GetClientRect(window, &client);
     HBRUSH brush = nullptr;
     if (window->m_Parent)
-        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                              reinterpret_cast<LPARAM>(window)));
-    if (!IsAlive(window)) return;
+        brush = reinterpret_cast<HBRUSH>(
+            Send(window->m_Parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
+    if (!IsAlive(window))
+        return;
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
-    if (window->m_Style & WS_DISABLED) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    if (window->m_Style & WS_DISABLED)
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     DWORD align = window->m_Style & SS_TYPEMASK;
     UINT format = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
-    if (align == SS_CENTER) format |= DT_CENTER;
-    if (align == SS_RIGHT) format |= DT_RIGHT;
+    if (align == SS_CENTER)
+        format |= DT_CENTER;
+    if (align == SS_RIGHT)
+        format |= DT_RIGHT;
     // Line breaks are "\r\n"; the text layout takes "\n" alone.
     std::string text;
     for (char c : window->m_Text)
-        if (c != '\r') text += c;
+        if (c != '\r')
+            text += c;
     DrawTextA(dc, text.c_str(), -1, &client, format);
 }
 
@@ -1564,7 +1781,8 @@ LRESULT WindowSystem::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaintFor(window, &paint);
-        if (dc) PaintEdit(window, dc);
+        if (dc)
+            PaintEdit(window, dc);
         EndPaintFor(window, &paint);
         return 0;
     }
@@ -1585,7 +1803,8 @@ LRESULT WindowSystem::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         auto codePoint = static_cast<uint32_t>(wParam);
         if (codePoint == VK_BACK) {
             if (window->m_SelectionStart == window->m_SelectionEnd) {
-                if (window->m_SelectionStart == 0) return 0;
+                if (window->m_SelectionStart == 0)
+                    return 0;
                 window->m_SelectionStart = PreviousBoundary(window->m_Text, window->m_SelectionStart);
             }
             replaceSelection("");
@@ -1601,7 +1820,8 @@ LRESULT WindowSystem::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
     case WM_KEYDOWN:
         if (wParam == VK_LEFT) {
-            window->m_SelectionStart = window->m_SelectionEnd = PreviousBoundary(window->m_Text, window->m_SelectionEnd);
+            window->m_SelectionStart = window->m_SelectionEnd =
+                PreviousBoundary(window->m_Text, window->m_SelectionEnd);
         } else if (wParam == VK_RIGHT) {
             window->m_SelectionStart = window->m_SelectionEnd = NextBoundary(window->m_Text, window->m_SelectionEnd);
         } else if (wParam == VK_DELETE) {
@@ -1643,8 +1863,8 @@ void WindowSystem::PaintEdit(HWND window, HDC dc)
     GetClientRect(window, &client);
     HBRUSH brush = nullptr;
     if (window->m_Parent)
-        brush = reinterpret_cast<HBRUSH>(Send(window->m_Parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc),
-                                              reinterpret_cast<LPARAM>(window)));
+        brush = reinterpret_cast<HBRUSH>(
+            Send(window->m_Parent, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
     RECT text = client;
@@ -1664,7 +1884,8 @@ void WindowSystem::PaintEdit(HWND window, HDC dc)
 void WebViewNavigate(HWND webView, const std::string& url)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || !system->IsAlive(webView)) return;
+    if (!system || !system->IsAlive(webView))
+        return;
     webView->m_Navigations.push_back(url);
     system->GetBackend().WebNavigate(webView, url);
 }

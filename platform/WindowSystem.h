@@ -35,8 +35,8 @@ class Window {
 public:
     WindowClass m_Class = WindowClass::Generic;
     std::string m_ClassName;
-    HWND m_Parent = nullptr;  // children only
-    HWND m_Owner = nullptr;   // top-level windows only
+    HWND m_Parent = nullptr;       // children only
+    HWND m_Owner = nullptr;        // top-level windows only
     std::vector<HWND> m_Children;  // z-order, topmost first
     CWnd* m_Object = nullptr;      // the framework object handling the window's messages
 
@@ -54,7 +54,7 @@ public:
     Region m_Update;  // client pixels
     bool m_EraseNeeded = false;
 
-    HRGN m_Shape = nullptr;  // window region (window pixels), owned
+    HRGN m_Shape = nullptr;              // window region (window pixels), owned
     std::unique_ptr<Surface> m_Surface;  // top-level windows only
     RECT m_RestoreRect;
     HMENU m_SystemMenu = nullptr;

@@ -14,21 +14,28 @@ CWnd::~CWnd()
     }
 }
 
-CWnd* CWnd::FromHandle(HWND window) { return IsWindow(window) ? window->m_Object : nullptr; }
+CWnd* CWnd::FromHandle(HWND window)
+{
+    return IsWindow(window) ? window->m_Object : nullptr;
+}
 
-BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& rect,
-                    CWnd* parent, UINT id)
+BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& rect, CWnd* parent,
+                    UINT id)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || m_hWnd) return FALSE;
+    if (!system || m_hWnd)
+        return FALSE;
     HWND parentWindow = parent ? parent->m_hWnd : nullptr;
-    if ((style & WS_CHILD) && !IsWindow(parentWindow)) return FALSE;
+    if ((style & WS_CHILD) && !IsWindow(parentWindow))
+        return FALSE;
     HWND window = system->Create(exStyle, className ? className : WC_GENERIC, text ? text : "", style, rect,
                                  parentWindow, static_cast<int>(id), this);
-    if (!window) return FALSE;
+    if (!window)
+        return FALSE;
     SendMessage(WM_NCCREATE);
     SendMessage(WM_CREATE);
-    if (IsWindow(window) && (style & WS_VISIBLE)) ::ShowWindow(window, SW_SHOW);
+    if (IsWindow(window) && (style & WS_VISIBLE))
+        ::ShowWindow(window, SW_SHOW);
     return IsWindow(window);
 }
 
@@ -39,7 +46,8 @@ BOOL CWnd::Create(const char* className, const char* text, DWORD style, const RE
 
 BOOL CWnd::SubclassWindow(HWND window)
 {
-    if (!IsWindow(window) || window->m_Object || m_hWnd) return FALSE;
+    if (!IsWindow(window) || window->m_Object || m_hWnd)
+        return FALSE;
     m_hWnd = window;
     window->m_Object = this;
     PreSubclassWindow();
@@ -54,16 +62,21 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
 HWND CWnd::UnsubclassWindow()
 {
     HWND window = m_hWnd;
-    if (IsWindow(window) && window->m_Object == this) window->m_Object = nullptr;
+    if (IsWindow(window) && window->m_Object == this)
+        window->m_Object = nullptr;
     m_hWnd = nullptr;
     return window;
 }
 
-BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+BOOL CWnd::DestroyWindow()
+{
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
 
 void CWnd::DetachAfterDestroy()
 {
-    if (IsWindow(m_hWnd) && m_hWnd->m_Object == this) m_hWnd->m_Object = nullptr;
+    if (IsWindow(m_hWnd) && m_hWnd->m_Object == this)
+        m_hWnd->m_Object = nullptr;
     m_hWnd = nullptr;
     PostNcDestroy();
 }
@@ -81,22 +94,29 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     else if (message == WM_DRAWITEM && lParam)
         control = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;
     if (CWnd* child = FromHandle(control); child && child != this)
-        handled = child->OnChildNotify(message, wParam, lParam, &result) &&
-                  (message == WM_DRAWITEM || result != 0);
-    if (!handled) handled = OnWndMsg(message, wParam, lParam, &result);
-    if (!handled) result = DefWindowProc(message, wParam, lParam);
+        handled = child->OnChildNotify(message, wParam, lParam, &result) && (message == WM_DRAWITEM || result != 0);
+    if (!handled)
+        handled = OnWndMsg(message, wParam, lParam, &result);
+    if (!handled)
+        result = DefWindowProc(message, wParam, lParam);
     m_Current = saved;
     return result;
 }
 
-bool CWnd::OnWndMsg(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool CWnd::OnWndMsg(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return false;
+}
 
 bool CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     return OnWndMsg(WM_REFLECT_BASE + message, wParam, lParam, result);
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(m_Current.message, m_Current.wParam, m_Current.lParam); }
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_Current.message, m_Current.wParam, m_Current.lParam);
+}
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -142,9 +162,11 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
 {
     DWORD style = GetStyle();
     DWORD next = (style & ~remove) | add;
-    if (style == next) return FALSE;
+    if (style == next)
+        return FALSE;
     SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(next));
-    if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | flags);
+    if (flags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | flags);
     return TRUE;
 }
 
@@ -152,9 +174,11 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags)
 {
     DWORD style = GetExStyle();
     DWORD next = (style & ~remove) | add;
-    if (style == next) return FALSE;
+    if (style == next)
+        return FALSE;
     SetWindowLongA(m_hWnd, GWL_EXSTYLE, static_cast<LONG_PTR>(next));
-    if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | flags);
+    if (flags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | flags);
     return TRUE;
 }
 
@@ -165,7 +189,8 @@ void CWnd::SetFont(CFont* font, BOOL redraw)
 
 HICON CWnd::SetIcon(HICON icon, BOOL big)
 {
-    return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
 }
 
 void CWnd::CenterWindow()

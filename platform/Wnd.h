@@ -62,7 +62,10 @@ public:
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void InvalidateRect(const RECT* rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, void* unused = nullptr) { return ::SetTimer(m_hWnd, id, elapse, unused); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, void* unused = nullptr)
+    {
+        return ::SetTimer(m_hWnd, id, elapse, unused);
+    }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }

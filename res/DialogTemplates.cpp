@@ -27,7 +27,8 @@ DialogItemTemplate Item(int id, const char* className, int x, int y, int cx, int
     return item;
 }
 
-DialogTemplate Frame(DWORD style, DWORD exStyle, int cx, int cy, const char* title, std::vector<DialogItemTemplate> items)
+DialogTemplate Frame(DWORD style, DWORD exStyle, int cx, int cy, const char* title,
+                     std::vector<DialogItemTemplate> items)
 {
     DialogTemplate dialog;
     dialog.style = style;

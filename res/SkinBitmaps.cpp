@@ -33,7 +33,8 @@ std::span<const SkinBitmap> SkinBitmaps()
 
 const SkinBitmap* FindSkinBitmap(int id)
 {
-    auto found = std::find_if(std::begin(kBitmaps), std::end(kBitmaps), [id](const SkinBitmap& b) { return b.id == id; });
+    auto found =
+        std::find_if(std::begin(kBitmaps), std::end(kBitmaps), [id](const SkinBitmap& b) { return b.id == id; });
     return found == std::end(kBitmaps) ? nullptr : &*found;
 }
 

@@ -9,7 +9,7 @@ packages=(
   libcairo2-dev libpango1.0-dev libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-arphic-uming
   libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   xvfb xdotool
 )
 

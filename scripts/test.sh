@@ -5,6 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/install-deps.sh
+scripts/check-format.sh
 
 scripts/build.sh build -DBUILD_TESTING=ON
 (cd build && ctest --output-on-failure -j "$(nproc)")

@@ -8,20 +8,27 @@ namespace {
 // Compares two texts ignoring the case of A to Z; other bytes (UTF-8 sequences) must match.
 bool EqualIgnoringCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         char x = a[i];
         char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
 
 }  // namespace
 
-CScrollText::CScrollText() { m_Font.CreatePointFont(90, "宋体"); }
+CScrollText::CScrollText()
+{
+    m_Font.CreatePointFont(90, "宋体");
+}
 
 void CScrollText::SetBackColors(COLORREF from, COLORREF to, DWORD mode)
 {
@@ -54,7 +61,8 @@ void CScrollText::AddLink(const std::string& text, const std::string& url)
 
 void CScrollText::Start()
 {
-    if (m_Items.empty()) return;
+    if (m_Items.empty())
+        return;
     m_Current = m_Items.front().get();
     Place(*m_Current);
     SetTimer(kStepTimer, m_Speed);
@@ -77,7 +85,8 @@ void CScrollText::Place(ScrollTextItem& item)
 ScrollTextItem* CScrollText::NextItem(const ScrollTextItem& finished)
 {
     for (size_t i = 0; i < m_Items.size(); ++i) {
-        if (!EqualIgnoringCase(m_Items[i]->text, finished.text)) continue;
+        if (!EqualIgnoringCase(m_Items[i]->text, finished.text))
+            continue;
         return i + 1 < m_Items.size() ? m_Items[i + 1].get() : m_Items.front().get();
     }
     return nullptr;
@@ -105,7 +114,8 @@ void CScrollText::OnTimer(UINT_PTR nIDEvent)
             if (m_Current->rect.right < 0) {
                 KillTimer(kStepTimer);
                 m_Current = NextItem(*m_Current);
-                if (m_Current) Place(*m_Current);
+                if (m_Current)
+                    Place(*m_Current);
                 SetTimer(kGapTimer, 1);
             }
         }

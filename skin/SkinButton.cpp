@@ -3,7 +3,10 @@
 
 #include "skin/SkinDraw.h"
 
-CSkinButton::CSkinButton() { m_Font.CreatePointFont(90, "宋体"); }
+CSkinButton::CSkinButton()
+{
+    m_Font.CreatePointFont(90, "宋体");
+}
 
 void CSkinButton::PreSubclassWindow()
 {
@@ -14,7 +17,8 @@ void CSkinButton::PreSubclassWindow()
 
 void CSkinButton::SetBitmaps(UINT nNormal, UINT nHover, UINT nPressed, UINT nDisabled, DWORD fillMode, int fillAlpha)
 {
-    for (auto& bitmap : m_Bitmaps) bitmap.DeleteObject();
+    for (auto& bitmap : m_Bitmaps)
+        bitmap.DeleteObject();
     m_Hover = FALSE;
     m_Bitmaps[0].LoadBitmap(nNormal & 0xFFFF);
     m_Bitmaps[1].LoadBitmap(nHover & 0xFFFF);
@@ -22,7 +26,8 @@ void CSkinButton::SetBitmaps(UINT nNormal, UINT nHover, UINT nPressed, UINT nDis
     m_Bitmaps[3].LoadBitmap(nDisabled & 0xFFFF);
     // Without a normal face the button keeps its size.
     BITMAP info;
-    if (m_Bitmaps[0].GetBitmap(&info)) SetWindowPos(nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOMOVE);
+    if (m_Bitmaps[0].GetBitmap(&info))
+        SetWindowPos(nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOMOVE);
     m_FillMode = fillMode;
     m_FillAlpha = fillAlpha;
 }
@@ -47,8 +52,10 @@ void CSkinButton::DrawItem(DRAWITEMSTRUCT* lpDrawItemStruct)
         dc.SetTextColor(m_TextColor);
         HGDIOBJ oldFont = dc.SelectObject(&m_Font);
         RECT text = client;
-        if (m_Selected) OffsetRect(&text, 1, 1);
-        if (!haveFace && m_Hover && !m_Selected) OffsetRect(&text, 0, -1);
+        if (m_Selected)
+            OffsetRect(&text, 1, 1);
+        if (!haveFace && m_Hover && !m_Selected)
+            OffsetRect(&text, 0, -1);
         dc.DrawText(m_Text, &text, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
         dc.SelectObject(oldFont);
     }
@@ -57,7 +64,8 @@ void CSkinButton::DrawItem(DRAWITEMSTRUCT* lpDrawItemStruct)
 
 void CSkinButton::Unhover()
 {
-    if (!m_Hover) return;
+    if (!m_Hover)
+        return;
     m_Hover = FALSE;
     Invalidate(TRUE);
 }
@@ -65,14 +73,17 @@ void CSkinButton::Unhover()
 void CSkinButton::OnMouseMove(UINT nFlags, POINT point)
 {
     Default();
-    if (!m_hWnd) return;
+    if (!m_hWnd)
+        return;
     POINT screen = point;
     ClientToScreen(&screen);
     HWND under = WindowFromPoint(screen);
     // A button does not light up while the mouse is dragged onto it with the button held.
-    if ((nFlags & MK_LBUTTON) && !m_Hover) return;
+    if ((nFlags & MK_LBUTTON) && !m_Hover)
+        return;
     if (under == m_hWnd) {
-        if (m_Hover) return;
+        if (m_Hover)
+            return;
         m_Hover = TRUE;
         Invalidate(TRUE);
         TRACKMOUSEEVENT track;
@@ -90,11 +101,20 @@ LRESULT CSkinButton::OnMouseLeave(WPARAM, LPARAM)
     return 0;
 }
 
-BOOL CSkinButton::OnEraseBkgnd(CDC*) { return TRUE; }
+BOOL CSkinButton::OnEraseBkgnd(CDC*)
+{
+    return TRUE;
+}
 
-void CSkinButton::OnMove(int, int) { Default(); }
+void CSkinButton::OnMove(int, int)
+{
+    Default();
+}
 
-void CSkinButton::OnLButtonDown(UINT, POINT) { Default(); }
+void CSkinButton::OnLButtonDown(UINT, POINT)
+{
+    Default();
+}
 
 void CSkinButton::OnLButtonDblClk(UINT nFlags, POINT point)
 {

@@ -26,7 +26,8 @@ void CSkinCheckBox::SetCheck(BOOL b)
 void CSkinCheckBox::DrawItem(DRAWITEMSTRUCT* lpDrawItemStruct)
 {
     BITMAP unchecked;
-    if (!m_UncheckedBitmap.GetBitmap(&unchecked)) return;
+    if (!m_UncheckedBitmap.GetBitmap(&unchecked))
+        return;
     BITMAP checked{};
     m_CheckedBitmap.GetBitmap(&checked);
     RECT client;

@@ -15,18 +15,25 @@ constexpr size_t kRegionGrowth = 100;
 constexpr DWORD kRegionBatch = 2000;
 constexpr LONG kMaxLong = INT32_MAX;  // MAXLONG
 
-bool HasWidth(const RECT& rect) { return rect.right - rect.left > 0; }
+bool HasWidth(const RECT& rect)
+{
+    return rect.right - rect.left > 0;
+}
 
 bool BitmapSize(const CBitmap& bitmap, int& width, int& height)
 {
     BITMAP info;
-    if (!bitmap.GetSafeHandle() || !bitmap.GetBitmap(&info)) return false;
+    if (!bitmap.GetSafeHandle() || !bitmap.GetBitmap(&info))
+        return false;
     width = info.bmWidth;
     height = info.bmHeight;
     return true;
 }
 
-RECT EmptyAt(int x, int y) { return {x, y, x, y}; }
+RECT EmptyAt(int x, int y)
+{
+    return {x, y, x, y};
+}
 
 // The system menu's commands, which come back from the popup as WM_COMMAND.
 bool IsSystemMenuCommand(UINT id)
@@ -65,7 +72,8 @@ void CSkinDlg::SetBackgroundBitmap(UINT nId)
 
 void CSkinDlg::SetCloseButtonBitmaps(UINT nNormal, UINT nHover, UINT nPressed)
 {
-    for (int slot = 0; slot < 3; ++slot) m_Close.bitmaps[static_cast<size_t>(slot)].DeleteObject();
+    for (int slot = 0; slot < 3; ++slot)
+        m_Close.bitmaps[static_cast<size_t>(slot)].DeleteObject();
     m_Tracking = FALSE;
     m_Close.bitmaps[0].LoadBitmap(nNormal & 0xFFFF);
     m_Close.bitmaps[1].LoadBitmap(nHover & 0xFFFF);
@@ -74,7 +82,8 @@ void CSkinDlg::SetCloseButtonBitmaps(UINT nNormal, UINT nHover, UINT nPressed)
 
 void CSkinDlg::SetMinimizeButtonBitmaps(UINT nNormal, UINT nHover, UINT nPressed)
 {
-    for (int slot = 0; slot < 3; ++slot) m_Minimize.bitmaps[static_cast<size_t>(slot)].DeleteObject();
+    for (int slot = 0; slot < 3; ++slot)
+        m_Minimize.bitmaps[static_cast<size_t>(slot)].DeleteObject();
     m_Minimize.bitmaps[0].LoadBitmap(nNormal & 0xFFFF);
     m_Minimize.bitmaps[1].LoadBitmap(nHover & 0xFFFF);
     m_Minimize.bitmaps[2].LoadBitmap(nPressed & 0xFFFF);
@@ -109,7 +118,8 @@ RECT CSkinDlg::GetCloseButtonRect()
     int right = client.right - client.left - 20;
     int width = 0;
     int height = 0;
-    if (!BitmapSize(m_Close.bitmaps[0], width, height)) return EmptyAt(right, client.top + 5);
+    if (!BitmapSize(m_Close.bitmaps[0], width, height))
+        return EmptyAt(right, client.top + 5);
     return {right - width, client.top + 5, right, client.top + 5 + height};
 }
 
@@ -118,7 +128,8 @@ RECT CSkinDlg::GetMaximizeButtonRect()
     const RECT& close = m_Close.rect;
     int width = 0;
     int height = 0;
-    if (!BitmapSize(m_Maximize.bitmaps[0], width, height) || IsZoomed()) return EmptyAt(close.left, close.top);
+    if (!BitmapSize(m_Maximize.bitmaps[0], width, height) || IsZoomed())
+        return EmptyAt(close.left, close.top);
     return {close.left - width, close.top, close.left, close.top + height};
 }
 
@@ -127,7 +138,8 @@ RECT CSkinDlg::GetRestoreButtonRect()
     const RECT& close = m_Close.rect;
     int width = 0;
     int height = 0;
-    if (!BitmapSize(m_Restore.bitmaps[0], width, height) || !IsZoomed()) return EmptyAt(close.left, close.top);
+    if (!BitmapSize(m_Restore.bitmaps[0], width, height) || !IsZoomed())
+        return EmptyAt(close.left, close.top);
     return {close.left - width, close.top, close.left, close.top + height};
 }
 
@@ -135,7 +147,8 @@ RECT CSkinDlg::GetMinimizeButtonRect()
 {
     int width = 0;
     int height = 0;
-    if (!BitmapSize(m_Minimize.bitmaps[0], width, height)) return {0, 0, 0, 0};
+    if (!BitmapSize(m_Minimize.bitmaps[0], width, height))
+        return {0, 0, 0, 0};
     const RECT& anchor = IsZoomed() ? m_Restore.rect : m_Maximize.rect;
     return {anchor.left - width, anchor.top, anchor.left, anchor.top + height};
 }
@@ -144,7 +157,8 @@ RECT CSkinDlg::GetIconRect()
 {
     RECT client;
     GetClientRect(&client);
-    if (m_Icon && m_ShowIcon) return {client.left + 30, client.top + 5, client.left + 46, client.top + 21};
+    if (m_Icon && m_ShowIcon)
+        return {client.left + 30, client.top + 5, client.left + 46, client.top + 21};
     return EmptyAt(client.left + 30, client.top + 5);
 }
 
@@ -154,14 +168,18 @@ RECT CSkinDlg::GetTitleRect()
     return {icon.right + 10, icon.top + 3, icon.right + 210, icon.top + 53};
 }
 
-RECT CSkinDlg::GetSystemMenuRect() { return m_IconElement.rect; }
+RECT CSkinDlg::GetSystemMenuRect()
+{
+    return m_IconElement.rect;
+}
 
 void CSkinDlg::DrawUnderlay(CDC*) {}
 void CSkinDlg::DrawOverlay(CDC*) {}
 
 void CSkinDlg::UpdateCaptionLayout()
 {
-    if (!m_Background.bitmaps[0].GetSafeHandle()) return;
+    if (!m_Background.bitmaps[0].GetSafeHandle())
+        return;
     GetClientRect(&m_Background.rect);
     m_Close.rect = GetCloseButtonRect();
     m_Maximize.rect = GetMaximizeButtonRect();
@@ -176,8 +194,10 @@ UINT CSkinDlg::GetElementState(const RECT& rect) const
     POINT cursor;
     GetCursorPos(&cursor);
     ScreenToClient(&cursor);
-    if (!PtInRect(&rect, cursor)) return 0;
-    if (!GetAsyncKeyState(VK_LBUTTON)) return ODS_HOTLIGHT;
+    if (!PtInRect(&rect, cursor))
+        return 0;
+    if (!GetAsyncKeyState(VK_LBUTTON))
+        return ODS_HOTLIGHT;
     return PtInRect(&rect, m_PressPoint) ? ODS_SELECTED : 0;
 }
 
@@ -188,7 +208,8 @@ BOOL CSkinDlg::IsOverCaptionButton()
     GetCursorPos(&cursor);
     ScreenToClient(&cursor);
     for (const RECT* rect : {&m_Close.rect, &m_Maximize.rect, &m_Restore.rect, &m_Minimize.rect, &m_IconElement.rect})
-        if (PtInRect(rect, cursor)) return TRUE;
+        if (PtInRect(rect, cursor))
+            return TRUE;
     return FALSE;
 }
 
@@ -213,7 +234,8 @@ void CSkinDlg::DrawElement(const DRAWITEMSTRUCT& item)
         break;
     }
     case kElementIcon:
-        if (m_DrawIcon) DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, m_Icon, 16, 16, 0, nullptr, DI_NORMAL);
+        if (m_DrawIcon)
+            DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, m_Icon, 16, 16, 0, nullptr, DI_NORMAL);
         break;
     case kElementTitle: {
         dc.SetBkMode(TRANSPARENT);
@@ -232,7 +254,8 @@ void CSkinDlg::DrawElement(const DRAWITEMSTRUCT& item)
 void CSkinDlg::DrawCaptionButtons(CDC* pDC)
 {
     auto paint = [&](SkinElement& element, SkinElementKind kind) {
-        if (!HasWidth(element.rect)) return;
+        if (!HasWidth(element.rect))
+            return;
         DRAWITEMSTRUCT item;
         item.CtlType = kind;
         item.CtlID = 0;
@@ -253,7 +276,8 @@ void CSkinDlg::DrawCaptionButtons(CDC* pDC)
 
 BOOL CSkinDlg::OnEraseBkgnd(CDC* pDC)
 {
-    if (!m_Background.bitmaps[0].GetSafeHandle()) return static_cast<BOOL>(Default());
+    if (!m_Background.bitmaps[0].GetSafeHandle())
+        return static_cast<BOOL>(Default());
     RECT client;
     GetClientRect(&client);
     UpdateCaptionLayout();
@@ -261,7 +285,8 @@ BOOL CSkinDlg::OnEraseBkgnd(CDC* pDC)
     int height = client.bottom - client.top;
     CDC memory;
     CBitmap canvas;
-    if (!memory.CreateCompatibleDC(nullptr) || !canvas.CreateCompatibleBitmap(pDC, width, height)) return TRUE;
+    if (!memory.CreateCompatibleDC(nullptr) || !canvas.CreateCompatibleBitmap(pDC, width, height))
+        return TRUE;
     HGDIOBJ old = memory.SelectObject(&canvas);
     DrawUnderlay(&memory);
 
@@ -276,8 +301,10 @@ BOOL CSkinDlg::OnEraseBkgnd(CDC* pDC)
     };
     DrawElement(record(m_Background, kElementBackground));
     DrawCaptionButtons(&memory);
-    if (HasWidth(m_IconElement.rect) && m_ShowIcon) DrawElement(record(m_IconElement, kElementIcon));
-    if (HasWidth(m_Title.rect) && m_ShowTitle) DrawElement(record(m_Title, kElementTitle));
+    if (HasWidth(m_IconElement.rect) && m_ShowIcon)
+        DrawElement(record(m_IconElement, kElementIcon));
+    if (HasWidth(m_Title.rect) && m_ShowTitle)
+        DrawElement(record(m_Title, kElementTitle));
     DrawOverlay(&memory);
 
     pDC->BitBlt(0, 0, width, height, &memory, 0, 0, SRCCOPY);
@@ -356,7 +383,8 @@ void CSkinDlg::OnLButtonUp(UINT, POINT)
         if (both(m_Close.rect)) {
             SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (both(m_Maximize.rect)) {
-            if (!IsZoomed()) SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+            if (!IsZoomed())
+                SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         } else if (both(m_Restore.rect)) {
             SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
         } else if (both(m_Minimize.rect)) {
@@ -380,14 +408,17 @@ void CSkinDlg::OnNcLButtonDown(UINT, POINT)
 {
     SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &m_SavedDragFullWindows, 0);
     bool change = (m_SavedDragFullWindows != 0) != (m_DragFullWindows != 0);
-    if (change) SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, m_DragFullWindows ? 1 : 0, nullptr, 0);
+    if (change)
+        SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, m_DragFullWindows ? 1 : 0, nullptr, 0);
     Default();
-    if (change) SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, m_SavedDragFullWindows ? 1 : 0, nullptr, 0);
+    if (change)
+        SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, m_SavedDragFullWindows ? 1 : 0, nullptr, 0);
 }
 
 LRESULT CSkinDlg::OnNcHitTest(POINT)
 {
-    if (IsOverCaptionButton()) return HTCLIENT;
+    if (IsOverCaptionButton())
+        return HTCLIENT;
     return Default();
 }
 
@@ -396,7 +427,10 @@ void CSkinDlg::OnNcCalcSize(BOOL, RECT*)
     // The client area is the whole window: nothing is taken off.
 }
 
-void CSkinDlg::OnNcPaint() { Invalidate(TRUE); }
+void CSkinDlg::OnNcPaint()
+{
+    Invalidate(TRUE);
+}
 
 BOOL CSkinDlg::OnNcActivate(BOOL)
 {
@@ -407,7 +441,8 @@ BOOL CSkinDlg::OnNcActivate(BOOL)
 
 LRESULT CSkinDlg::OnIconEraseBkgnd(WPARAM, LPARAM)
 {
-    if (IsIconic()) return TRUE;
+    if (IsIconic())
+        return TRUE;
     return Default();
 }
 
@@ -432,9 +467,11 @@ void CSkinDlg::OnGetMinMaxInfo(MINMAXINFO* info)
 void CSkinDlg::OnSize(UINT, int, int)
 {
     Default();
-    if (!m_UseRegion) return;
+    if (!m_UseRegion)
+        return;
     HRGN region = CreateRectRgn(0, 0, 0, 0);
-    if (!region) return;
+    if (!region)
+        return;
     RECT bounds;
     // An empty region would hide the whole window; a failed build leaves the window unshaped.
     if (CreateRegionFromBitmap(m_Background.bitmaps[0].Handle(), region, kSkinKey, kSkinKey) &&
@@ -445,19 +482,25 @@ void CSkinDlg::OnSize(UINT, int, int)
     DeleteObject(region);
 }
 
-void CSkinDlg::OnTimer(UINT_PTR) { Default(); }
+void CSkinDlg::OnTimer(UINT_PTR)
+{
+    Default();
+}
 
 // ---- Region --------------------------------------------------------------------------------
 
 BOOL CSkinDlg::CreateRegionFromBitmap(HBITMAP hBmp, HRGN region, COLORREF key, COLORREF tolerance)
 {
-    if (!hBmp || !region) return FALSE;
+    if (!hBmp || !region)
+        return FALSE;
     SetRectRgn(region, 0, 0, 0, 0);
 
     BITMAP info;
-    if (!GetObjectA(hBmp, sizeof(BITMAP), &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return TRUE;
+    if (!GetObjectA(hBmp, sizeof(BITMAP), &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
+        return TRUE;
     HDC memory = CreateCompatibleDC(nullptr);
-    if (!memory) return TRUE;
+    if (!memory)
+        return TRUE;
     BITMAPINFO header{};
     header.bmiHeader.biSize = 40;
     header.bmiHeader.biWidth = info.bmWidth;
@@ -468,7 +511,8 @@ BOOL CSkinDlg::CreateRegionFromBitmap(HBITMAP hBmp, HRGN region, COLORREF key, C
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(memory, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!section || !bits) {
-        if (section) DeleteObject(section);
+        if (section)
+            DeleteObject(section);
         DeleteDC(memory);
         return TRUE;
     }
@@ -483,7 +527,8 @@ BOOL CSkinDlg::CreateRegionFromBitmap(HBITMAP hBmp, HRGN region, COLORREF key, C
         BITMAP sectionInfo;
         GetObjectA(section, sizeof(BITMAP), &sectionInfo);
         size_t stride = (static_cast<size_t>(sectionInfo.bmWidthBytes) + 3) / 4 * 4;
-        if (stride < static_cast<size_t>(info.bmWidth) * 4) stride = static_cast<size_t>(info.bmWidth) * 4;
+        if (stride < static_cast<size_t>(info.bmWidth) * 4)
+            stride = static_cast<size_t>(info.bmWidth) * 4;
 
         auto low = [](int component) { return component; };
         auto high = [](int component, int spread) { return std::min(255, component + spread); };
@@ -528,7 +573,8 @@ BOOL CSkinDlg::CreateRegionFromBitmap(HBITMAP hBmp, HRGN region, COLORREF key, C
             head.rcBound.top = std::min<LONG>(head.rcBound.top, top);
             head.rcBound.right = std::max<LONG>(head.rcBound.right, right);
             head.rcBound.bottom = std::max<LONG>(head.rcBound.bottom, bottom);
-            if (head.nCount == kRegionBatch) flush();
+            if (head.nCount == kRegionBatch)
+                flush();
         };
 
         const auto* pixels = static_cast<const uint8_t*>(bits);
@@ -541,13 +587,16 @@ BOOL CSkinDlg::CreateRegionFromBitmap(HBITMAP hBmp, HRGN region, COLORREF key, C
                        pixel[0] >= lowBlue && pixel[0] <= highBlue;
             };
             for (int x = 0; x < info.bmWidth; ++x) {
-                if (transparent(x)) continue;
+                if (transparent(x))
+                    continue;
                 int start = x;
-                while (x < info.bmWidth && !transparent(x)) ++x;
+                while (x < info.bmWidth && !transparent(x))
+                    ++x;
                 add(start, y, x, y + 1);
             }
         }
-        if (head.nCount > 0) flush();
+        if (head.nCount > 0)
+            flush();
     }
     SelectObject(memory, oldSection);
     DeleteObject(section);

@@ -7,7 +7,8 @@ namespace {
 bool BitmapSize(CBitmap* bitmap, int& width, int& height)
 {
     BITMAP info;
-    if (!bitmap || !bitmap->GetSafeHandle() || !bitmap->GetBitmap(&info)) return false;
+    if (!bitmap || !bitmap->GetSafeHandle() || !bitmap->GetBitmap(&info))
+        return false;
     width = info.bmWidth;
     height = info.bmHeight;
     return true;
@@ -19,9 +20,11 @@ void CSkinDraw::DrawBitmap(CDC* pDC, CBitmap* pBmp, int x, int y)
 {
     int width = 0;
     int height = 0;
-    if (!pDC || !BitmapSize(pBmp, width, height)) return;
+    if (!pDC || !BitmapSize(pBmp, width, height))
+        return;
     CDC memory;
-    if (!memory.CreateCompatibleDC(nullptr)) return;
+    if (!memory.CreateCompatibleDC(nullptr))
+        return;
     HGDIOBJ old = memory.SelectObject(pBmp);
     pDC->BitBlt(x, y, width, height, &memory, 0, 0, SRCCOPY);
     memory.SelectObject(old);
@@ -31,9 +34,11 @@ void CSkinDraw::DrawTransparentBitmap(CDC* pDC, CBitmap* pBmp, int x, int y, COL
 {
     int width = 0;
     int height = 0;
-    if (!pDC || !BitmapSize(pBmp, width, height)) return;
+    if (!pDC || !BitmapSize(pBmp, width, height))
+        return;
     CDC memory;
-    if (!memory.CreateCompatibleDC(nullptr)) return;
+    if (!memory.CreateCompatibleDC(nullptr))
+        return;
     HGDIOBJ old = memory.SelectObject(pBmp);
     pDC->TransparentBlt(x, y, width, height, &memory, 0, 0, width, height, key);
     memory.SelectObject(old);
@@ -45,12 +50,15 @@ void CSkinDraw::StretchTransparent(CDC* pDC, CBitmap* pBmp, RECT rc, COLORREF ke
     int height = rc.bottom - rc.top;
     int sourceWidth = 0;
     int sourceHeight = 0;
-    if (!pDC || width <= 0 || height <= 0 || !BitmapSize(pBmp, sourceWidth, sourceHeight)) return;
+    if (!pDC || width <= 0 || height <= 0 || !BitmapSize(pBmp, sourceWidth, sourceHeight))
+        return;
     CDC stretched;
     CDC source;
-    if (!stretched.CreateCompatibleDC(nullptr) || !source.CreateCompatibleDC(pDC)) return;
+    if (!stretched.CreateCompatibleDC(nullptr) || !source.CreateCompatibleDC(pDC))
+        return;
     CBitmap canvas;
-    if (!canvas.CreateCompatibleBitmap(pDC, width, height)) return;
+    if (!canvas.CreateCompatibleBitmap(pDC, width, height))
+        return;
     HGDIOBJ oldCanvas = stretched.SelectObject(&canvas);
     HGDIOBJ oldSource = source.SelectObject(pBmp);
     stretched.StretchBlt(0, 0, width, height, &source, 0, 0, sourceWidth, sourceHeight, SRCCOPY);
@@ -61,7 +69,8 @@ void CSkinDraw::StretchTransparent(CDC* pDC, CBitmap* pBmp, RECT rc, COLORREF ke
 
 void CSkinDraw::FillGradient(CDC* pDC, COLORREF from, COLORREF to, DWORD mode, RECT rc)
 {
-    if (!pDC) return;
+    if (!pDC)
+        return;
     TRIVERTEX vertices[2];
     vertices[0].x = rc.left;
     vertices[0].y = rc.top;

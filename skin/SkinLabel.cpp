@@ -3,7 +3,10 @@
 
 #include "skin/SkinDraw.h"
 
-CSkinLabel::CSkinLabel() { m_Brush.CreateSolidBrush(0xFF00FF); }
+CSkinLabel::CSkinLabel()
+{
+    m_Brush.CreateSolidBrush(0xFF00FF);
+}
 
 BOOL CSkinLabel::SetBackground(COLORREF from, COLORREF to, DWORD mode, int alpha)
 {
@@ -31,7 +34,8 @@ void CSkinLabel::BuildBrush(BrushMethod method)
     CBitmap capture;
     capture.Attach(CreateCompatibleBitmap(parentDC, width, height));
     HGDIOBJ oldCapture = memory.SelectObject(&capture);
-    SendMessageA(parent, WM_PRINT, reinterpret_cast<WPARAM>(memory.GetSafeHdc()), PRF_CLIENT | PRF_ERASEBKGND | PRF_OWNED);
+    SendMessageA(parent, WM_PRINT, reinterpret_cast<WPARAM>(memory.GetSafeHdc()),
+                 PRF_CLIENT | PRF_ERASEBKGND | PRF_OWNED);
 
     RECT area;
     GetWindowRect(&area);
@@ -76,7 +80,10 @@ HBRUSH CSkinLabel::CtlColor(CDC* pDC, UINT)
     return m_Brush.Handle();
 }
 
-HBRUSH CSkinLabel::OnCtlColor(CDC* pDC, HWND, UINT nCtlColor) { return CtlColor(pDC, nCtlColor); }
+HBRUSH CSkinLabel::OnCtlColor(CDC* pDC, HWND, UINT nCtlColor)
+{
+    return CtlColor(pDC, nCtlColor);
+}
 
 BOOL CSkinLabel::OnEraseBkgnd(CDC* pDC)
 {

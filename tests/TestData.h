@@ -13,10 +13,10 @@
 std::filesystem::path TestDataDir();
 
 // Skips the current test when the corpus is absent.
-#define REQUIRE_TESTDATA()                                                      \
-    do {                                                                        \
-        if (TestDataDir().empty())                                              \
-            GTEST_SKIP() << "../shared/testdata not found; corpus tests skipped"; \
+#define REQUIRE_TESTDATA()                                                                                             \
+    do {                                                                                                               \
+        if (TestDataDir().empty())                                                                                     \
+            GTEST_SKIP() << "../shared/testdata not found; corpus tests skipped";                                      \
     } while (0)
 
 struct ManifestRow {

@@ -68,11 +68,9 @@ struct ObjectDeleter {
 class Canvas {
 public:
     Canvas(int width, int height)
-        : m_Width(width), m_Height(height),
-          m_Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+        : m_Width(width), m_Height(height), m_Surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
           m_Context(cairo_create(m_Surface.get()))
-    {
-    }
+    {}
     cairo_t* Cr() const { return m_Context.get(); }
     cairo_surface_t* Surface() const { return m_Surface.get(); }
     int Width() const { return m_Width; }
@@ -287,7 +285,8 @@ Image Unpremultiply(const Canvas& canvas)
             uint8_t* out = &image.bgra[(static_cast<size_t>(y) * image.width + x) * 4];
             for (int channel = 0; channel < 3; ++channel) {
                 uint32_t value = (argb >> (8 * channel)) & 0xFF;
-                out[channel] = alpha == 0 ? 0 : static_cast<uint8_t>(std::min<uint32_t>(255, (value * 255 + alpha / 2) / alpha));
+                out[channel] =
+                    alpha == 0 ? 0 : static_cast<uint8_t>(std::min<uint32_t>(255, (value * 255 + alpha / 2) / alpha));
             }
             out[3] = static_cast<uint8_t>(alpha);
         }
@@ -301,7 +300,8 @@ Image Unpremultiply(const Canvas& canvas)
 void DrawEmblem(cairo_t* cr, double cx, double cy, double radius)
 {
     cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
-    cairo_pattern_t* pattern = cairo_pattern_create_radial(cx - radius * 0.35, cy - radius * 0.4, radius * 0.1, cx, cy, radius);
+    cairo_pattern_t* pattern =
+        cairo_pattern_create_radial(cx - radius * 0.35, cy - radius * 0.4, radius * 0.1, cx, cy, radius);
     cairo_pattern_add_color_stop_rgb(pattern, 0, kYellowLight.r, kYellowLight.g, kYellowLight.b);
     cairo_pattern_add_color_stop_rgb(pattern, 1, kYellowDeep.r, kYellowDeep.g, kYellowDeep.b);
     cairo_set_source(cr, pattern);
@@ -607,7 +607,8 @@ Image BrowseButton(Face face)
     Image plate = GreyButton(face, 18, 18);
     Canvas canvas(18, 18);
     cairo_t* cr = canvas.Cr();
-    cairo_surface_t* source = cairo_image_surface_create_for_data(plate.bgra.data(), CAIRO_FORMAT_RGB24, 18, 18, 18 * 4);
+    cairo_surface_t* source =
+        cairo_image_surface_create_for_data(plate.bgra.data(), CAIRO_FORMAT_RGB24, 18, 18, 18 * 4);
     cairo_set_source_surface(cr, source, 0, 0);
     cairo_paint(cr);
     cairo_surface_destroy(source);
@@ -700,8 +701,8 @@ Image FileBackground(const TextPainter& text, bool output)
         DrawPictureGlyph(cr, 24, 53, 40, 32, true);
     DrawHeading(cr, text, output ? "输出目录位置" : "水印图片位置", 75, 47, 372);
     DrawField(cr, 75, 73, 245, 13);
-    text.Draw(cr, output ? "加好水印的图片将以原文件名保存到这里" : "支持 PNG 透明水印，也可使用 BMP、JPEG 等图片", 12, false,
-              kInkSoft, 75, 92);
+    text.Draw(cr, output ? "加好水印的图片将以原文件名保存到这里" : "支持 PNG 透明水印，也可使用 BMP、JPEG 等图片", 12,
+              false, kInkSoft, 75, 92);
     return Flatten(canvas, kOutline, Key::Magenta);
 }
 
@@ -931,7 +932,8 @@ Image DefaultPreview(const TextPainter& text)
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
     DrawPictureGlyph(cr, cardX + 100, cardY + 26, 100, 80, true);
-    text.Draw(cr, "尚未指定图片或水印", 16, true, kTealDark, cardX + cardW / 2, cardY + 132, TextPainter::Align::Centre);
+    text.Draw(cr, "尚未指定图片或水印", 16, true, kTealDark, cardX + cardW / 2, cardY + 132,
+              TextPainter::Align::Centre);
     text.Draw(cr, "请用右侧的按钮指定图片文件、水印文件", 12, false, kInkSoft, cardX + cardW / 2, cardY + 162,
               TextPainter::Align::Centre);
     text.Draw(cr, "和输出目录，这里将显示加好水印的效果", 12, false, kInkSoft, cardX + cardW / 2, cardY + 180,
@@ -1004,7 +1006,9 @@ struct NamedImage {
 std::vector<NamedImage> DrawBitmaps(const TextPainter& text)
 {
     std::vector<NamedImage> images;
-    auto add = [&images](int id, std::string name, Image image) { images.push_back({id, std::move(name), std::move(image)}); };
+    auto add = [&images](int id, std::string name, Image image) {
+        images.push_back({id, std::move(name), std::move(image)});
+    };
     add(131, "check-off", CheckMark(false));
     add(132, "check-on", CheckMark(true));
     add(133, "main-background", MainBackground(text));
@@ -1174,8 +1178,11 @@ bool WriteMockups(const std::vector<NamedImage>& bitmaps, const TextPainter& tex
         const char* captions[5] = {"指定图片文件", "指定水印文件", "指定输出目录", "指定水印位置", "开始"};
         const int tops[5] = {115, 166, 218, 270, 322};
         for (int bar = 0; bar < 5; ++bar)
-            MockButton(canvas, text, Find(bitmaps, bar == 1 ? 152 : bar == 4 ? 154 : 153), 685, tops[bar], captions[bar],
-                       bar == 4 ? 1 : 0);
+            MockButton(canvas, text,
+                       Find(bitmaps, bar == 1   ? 152
+                                     : bar == 4 ? 154
+                                                : 153),
+                       685, tops[bar], captions[bar], bar == 4 ? 1 : 0);
         FillRect(canvas.Cr(), 694, 380, 87, 59, Hex(0x000000));
         text.Draw(canvas.Cr(), "处理情况", 12, false, kWhite, 694, 380);
         FillRect(canvas.Cr(), 700, 460, 100, 32, Hex(0x00FF00));
@@ -1198,49 +1205,61 @@ bool WriteMockups(const std::vector<NamedImage>& bitmaps, const TextPainter& tex
         BlitKeyed(canvas, Flatten(inner, Hex(0x5A6E7A), Key::Magenta), 20, 20);
         return save(canvas, name);
     };
-    ok = dialog(160, 394 - 8 - 21, "mockup-source-dialog.png", [&](Canvas& c) {
-        BlitKeyed(c, Find(bitmaps, 132), 53, 75);
-        BlitKeyed(c, Find(bitmaps, 131), 53, 114);
-        MockEdit(c, text, 75, 95, 245, "/home/user/图片/假日");
-        MockEdit(c, text, 75, 135, 245, "");
-        MockButton(c, text, Find(bitmaps, 162), 328, 93, "");
-        MockButton(c, text, Find(bitmaps, 161), 328, 132, "");
-        MockButton(c, text, Find(bitmaps, 158), 110, 178, "确 定");
-        MockButton(c, text, Find(bitmaps, 157), 220, 178, "取 消");
-    }) && ok;
-    ok = dialog(164, 394 - 8 - 21, "mockup-markfile-dialog.png", [&](Canvas& c) {
-        MockEdit(c, text, 75, 73, 245, "/home/user/水印.png");
-        MockButton(c, text, Find(bitmaps, 162), 328, 71, "");
-        MockButton(c, text, Find(bitmaps, 158), 110, 120, "确 定");
-        MockButton(c, text, Find(bitmaps, 158), 220, 120, "取 消");
-    }) && ok;
-    ok = dialog(165, 394 - 8 - 21, "mockup-output-dialog.png", [&](Canvas& c) {
-        MockEdit(c, text, 75, 73, 245, "/home/user/输出");
-        MockButton(c, text, Find(bitmaps, 163), 328, 71, "");
-        MockButton(c, text, Find(bitmaps, 158), 110, 120, "确 定");
-        MockButton(c, text, Find(bitmaps, 159), 220, 120, "取 消", 1);
-    }) && ok;
-    ok = dialog(166, 394 - 8 - 21, "mockup-position-dialog.png", [&](Canvas& c) {
-        for (int corner = 0; corner < 4; ++corner) {
-            int y = 74 + 23 * corner;
-            BlitKeyed(c, Find(bitmaps, corner == 3 ? 132 : 131), 50, 72 + 23 * corner);
-            MockEdit(c, text, 174, y, 25, corner == 3 ? "20" : "0");
-            MockEdit(c, text, 285, y, 25, corner == 3 ? "30" : "0");
-        }
-        MockButton(c, text, Find(bitmaps, 158), 80, 178, "确 定");
-        MockButton(c, text, Find(bitmaps, 158), 170, 178, "取 消");
-        MockButton(c, text, Find(bitmaps, 157), 260, 178, "应用");
-    }) && ok;
-    ok = dialog(156, 276 - 6 - 21, "mockup-about-dialog.png", [&](Canvas& c) {
-        FillRect(c.Cr(), 134, 87, 116, 12, kTealPanel);
-        text.Draw(c.Cr(), "Tessmark 1.00", 12, false, kWhite, 134, 87);
-        MockButton(c, text, Find(bitmaps, 158), 105, 131, "关 闭");
-    }) && ok;
-    ok = dialog(167, 276 - 6 - 21, "mockup-notice-dialog.png", [&](Canvas& c) {
-        FillRect(c.Cr(), 99, 68, 125, 41, kTealPanel);
-        text.Draw(c.Cr(), "处理完毕", 12, false, kWhite, 99 + 62.5, 82, TextPainter::Align::Centre);
-        MockButton(c, text, Find(bitmaps, 157), 105, 131, "确 定");
-    }) && ok;
+    ok = dialog(160, 394 - 8 - 21, "mockup-source-dialog.png",
+                [&](Canvas& c) {
+                    BlitKeyed(c, Find(bitmaps, 132), 53, 75);
+                    BlitKeyed(c, Find(bitmaps, 131), 53, 114);
+                    MockEdit(c, text, 75, 95, 245, "/home/user/图片/假日");
+                    MockEdit(c, text, 75, 135, 245, "");
+                    MockButton(c, text, Find(bitmaps, 162), 328, 93, "");
+                    MockButton(c, text, Find(bitmaps, 161), 328, 132, "");
+                    MockButton(c, text, Find(bitmaps, 158), 110, 178, "确 定");
+                    MockButton(c, text, Find(bitmaps, 157), 220, 178, "取 消");
+                }) &&
+         ok;
+    ok = dialog(164, 394 - 8 - 21, "mockup-markfile-dialog.png",
+                [&](Canvas& c) {
+                    MockEdit(c, text, 75, 73, 245, "/home/user/水印.png");
+                    MockButton(c, text, Find(bitmaps, 162), 328, 71, "");
+                    MockButton(c, text, Find(bitmaps, 158), 110, 120, "确 定");
+                    MockButton(c, text, Find(bitmaps, 158), 220, 120, "取 消");
+                }) &&
+         ok;
+    ok = dialog(165, 394 - 8 - 21, "mockup-output-dialog.png",
+                [&](Canvas& c) {
+                    MockEdit(c, text, 75, 73, 245, "/home/user/输出");
+                    MockButton(c, text, Find(bitmaps, 163), 328, 71, "");
+                    MockButton(c, text, Find(bitmaps, 158), 110, 120, "确 定");
+                    MockButton(c, text, Find(bitmaps, 159), 220, 120, "取 消", 1);
+                }) &&
+         ok;
+    ok = dialog(166, 394 - 8 - 21, "mockup-position-dialog.png",
+                [&](Canvas& c) {
+                    for (int corner = 0; corner < 4; ++corner) {
+                        int y = 74 + 23 * corner;
+                        BlitKeyed(c, Find(bitmaps, corner == 3 ? 132 : 131), 50, 72 + 23 * corner);
+                        MockEdit(c, text, 174, y, 25, corner == 3 ? "20" : "0");
+                        MockEdit(c, text, 285, y, 25, corner == 3 ? "30" : "0");
+                    }
+                    MockButton(c, text, Find(bitmaps, 158), 80, 178, "确 定");
+                    MockButton(c, text, Find(bitmaps, 158), 170, 178, "取 消");
+                    MockButton(c, text, Find(bitmaps, 157), 260, 178, "应用");
+                }) &&
+         ok;
+    ok = dialog(156, 276 - 6 - 21, "mockup-about-dialog.png",
+                [&](Canvas& c) {
+                    FillRect(c.Cr(), 134, 87, 116, 12, kTealPanel);
+                    text.Draw(c.Cr(), "Tessmark 1.00", 12, false, kWhite, 134, 87);
+                    MockButton(c, text, Find(bitmaps, 158), 105, 131, "关 闭");
+                }) &&
+         ok;
+    ok = dialog(167, 276 - 6 - 21, "mockup-notice-dialog.png",
+                [&](Canvas& c) {
+                    FillRect(c.Cr(), 99, 68, 125, 41, kTealPanel);
+                    text.Draw(c.Cr(), "处理完毕", 12, false, kWhite, 99 + 62.5, 82, TextPainter::Align::Centre);
+                    MockButton(c, text, Find(bitmaps, 157), 105, 131, "确 定");
+                }) &&
+         ok;
     return ok;
 }
 
@@ -1250,7 +1269,8 @@ bool WritePngs(const std::vector<NamedImage>& bitmaps, const std::vector<NamedIm
     bool ok = true;
     for (const NamedImage& entry : bitmaps) {
         std::string path = folder + "/" + std::to_string(entry.id) + "-" + entry.name + ".png";
-        ok = cairo_surface_write_to_png(ToSurface(entry.image, false).get(), path.c_str()) == CAIRO_STATUS_SUCCESS && ok;
+        ok =
+            cairo_surface_write_to_png(ToSurface(entry.image, false).get(), path.c_str()) == CAIRO_STATUS_SUCCESS && ok;
     }
     for (const NamedImage& entry : icons) {
         std::string path = folder + "/" + std::to_string(entry.id) + "-" + entry.name + ".png";
@@ -1272,7 +1292,8 @@ int main(int argc, char** argv)
     std::vector<std::string_view> args(argv + 1, argv + argc);
     TextPainter text;
     if (!text.FontAvailable()) {
-        fprintf(stderr, "make-skin: the font \"%s\" is not installed (Debian package fonts-arphic-uming)\n", kFontFamily);
+        fprintf(stderr, "make-skin: the font \"%s\" is not installed (Debian package fonts-arphic-uming)\n",
+                kFontFamily);
         return 1;
     }
     if (args.size() == 4 && args[0] == "--blob" && args[2] == "--index") {

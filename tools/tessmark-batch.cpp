@@ -21,16 +21,15 @@ constexpr char kHugePageTunable[] = "glibc.malloc.hugetlb=1";
 
 void PrintUsage()
 {
-    fprintf(stderr,
-            "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--set KEY=VALUE]...\n"
-            "  --config FILE    job settings file (default: config.ini beside the executable)\n"
-            "  -j N             compose N files at once (default: the number of cores), each\n"
-            "                   through an in-memory intermediate bitmap; -j 1 goes through\n"
-            "                   temp.bmp beside the executable, as the main window does\n"
-            "  --in-memory      -j 1 through an in-memory intermediate bitmap as well\n"
-            "  --set KEY=VALUE  change one setting (SrcFileType, SrcFolderSite, SrcFileSite,\n"
-            "                   WaterMarkFileSite, OutputFolderSite, PosType, PosX, PosY) and save\n"
-            "                   the settings file before the run\n");
+    fprintf(stderr, "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--set KEY=VALUE]...\n"
+                    "  --config FILE    job settings file (default: config.ini beside the executable)\n"
+                    "  -j N             compose N files at once (default: the number of cores), each\n"
+                    "                   through an in-memory intermediate bitmap; -j 1 goes through\n"
+                    "                   temp.bmp beside the executable, as the main window does\n"
+                    "  --in-memory      -j 1 through an in-memory intermediate bitmap as well\n"
+                    "  --set KEY=VALUE  change one setting (SrcFileType, SrcFolderSite, SrcFileSite,\n"
+                    "                   WaterMarkFileSite, OutputFolderSite, PosType, PosX, PosY) and save\n"
+                    "                   the settings file before the run\n");
 }
 
 bool ApplySetting(JobSettings& settings, const std::string& assignment)
@@ -70,7 +69,7 @@ void RestartWithHugePages(char** argv)
     if (tunables != nullptr && strstr(tunables, "glibc.malloc.hugetlb") != nullptr)
         return;
     std::string value = tunables != nullptr && *tunables != '\0' ? std::string(tunables) + ":" + kHugePageTunable
-                                                                  : std::string(kHugePageTunable);
+                                                                 : std::string(kHugePageTunable);
     if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
         return;
     execv("/proc/self/exe", argv);
@@ -168,8 +167,7 @@ int main(int argc, char** argv)
     run.RunBatch();
     if (observer.Missing())
         return kExitMissingSetting;
-    printf("%d written to %s\n", observer.Written(),
-           CPathHelper().ResolvePath(settings.OutputFolderSite).c_str());
+    printf("%d written to %s\n", observer.Written(), CPathHelper().ResolvePath(settings.OutputFolderSite).c_str());
     printf("%s\n", kRunFinished);
     return 0;
 }

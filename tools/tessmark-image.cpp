@@ -12,9 +12,8 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: tessmark-image info FILE [--type ID]\n"
-    "       tessmark-image convert IN OUT [--type ID]\n";
+constexpr char kUsage[] = "usage: tessmark-image info FILE [--type ID]\n"
+                          "       tessmark-image convert IN OUT [--type ID]\n";
 
 // A failure that set no text (a file that cannot be opened or created) names the file instead.
 int Failed(const CPicture& picture, const char* fallback, const char* file)

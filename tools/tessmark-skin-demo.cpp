@@ -53,25 +53,46 @@ struct DemoLayout {
 };
 
 const DemoLayout kNoticeLayout = {
-    IDD_NOTICE, IDB_NOTICE_BACKGROUND, {249, 1, 270, 18},
+    IDD_NOTICE,
+    IDB_NOTICE_BACKGROUND,
+    {249, 1, 270, 18},
     {{IDOK, "ok", {105, 131}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"}},
-    IDC_NOTICE_MESSAGE, {99, 68, 224, 109}, 0, {}, 0, false,
+    IDC_NOTICE_MESSAGE,
+    {99, 68, 224, 109},
+    0,
+    {},
+    0,
+    false,
 };
 
 const DemoLayout kFieldLayout = {
-    IDD_MARKFILE, IDB_MARKFILE_BACKGROUND, {365, 1, 386, 18},
+    IDD_MARKFILE,
+    IDB_MARKFILE_BACKGROUND,
+    {365, 1, 386, 18},
     {{IDOK, "ok", {110, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"},
      {IDCANCEL, "cancel", {220, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "取 消"},
      {IDC_MARK_BROWSE, "browse", {328, 71}, {IDB_BROWSE_HOVER, IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED}, ""}},
-    0, {}, IDC_MARK_EDIT, {75, 73, 320, 86}, IDC_MARK_BROWSE, false,
+    0,
+    {},
+    IDC_MARK_EDIT,
+    {75, 73, 320, 86},
+    IDC_MARK_BROWSE,
+    false,
 };
 
 const DemoLayout kFolderLayout = {
-    IDD_OUTPUT, IDB_OUTPUT_BACKGROUND, {365, 1, 386, 18},
+    IDD_OUTPUT,
+    IDB_OUTPUT_BACKGROUND,
+    {365, 1, 386, 18},
     {{IDOK, "ok", {110, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "确 定"},
      {IDCANCEL, "cancel", {220, 120}, {IDB_GREY_HOVER, IDB_GREY_NORMAL, IDB_GREY_PRESSED}, "取 消"},
      {IDC_OUTPUT_BROWSE, "browse", {328, 71}, {IDB_BROWSE_HOVER, IDB_BROWSE_NORMAL, IDB_BROWSE_PRESSED}, ""}},
-    0, {}, IDC_OUTPUT_EDIT, {75, 73, 320, 86}, IDC_OUTPUT_BROWSE, true,
+    0,
+    {},
+    IDC_OUTPUT_EDIT,
+    {75, 73, 320, 86},
+    IDC_OUTPUT_BROWSE,
+    true,
 };
 
 bool Inside(const RECT& rect, POINT point)
@@ -93,9 +114,11 @@ HRGN RegionFromBitmap(const SkinBitmap& bitmap)
         const uint32_t* row = bitmap.pixels + static_cast<size_t>(y) * bitmap.width;
         int x = 0;
         while (x < bitmap.width) {
-            while (x < bitmap.width && row[x] == kKeyPixel) ++x;
+            while (x < bitmap.width && row[x] == kKeyPixel)
+                ++x;
             int start = x;
-            while (x < bitmap.width && row[x] != kKeyPixel) ++x;
+            while (x < bitmap.width && row[x] != kKeyPixel)
+                ++x;
             if (x > start) {
                 HRGN run = CreateRectRgn(start, y, x, y + 1);
                 CombineRgn(region, region, run, RGN_OR);
@@ -151,13 +174,13 @@ public:
     SkinDemo(const DemoLayout& layout, std::string message, std::string chooserFolder, std::string webAddress)
         : CDialog(layout.templateId), m_Layout(layout), m_Message(std::move(message)),
           m_ChooserFolder(std::move(chooserFolder)), m_WebAddress(std::move(webAddress))
-    {
-    }
+    {}
 
     HWND WebView() const { return m_WebView; }
     ~SkinDemo() override
     {
-        for (auto& [id, bitmap] : m_Bitmaps) DeleteObject(bitmap);
+        for (auto& [id, bitmap] : m_Bitmaps)
+            DeleteObject(bitmap);
     }
 
     const DemoLayout& Layout() const { return m_Layout; }
@@ -171,7 +194,8 @@ public:
         const SkinBitmap* background = FindSkinBitmap(m_Layout.backgroundId);
         SetWindowPos(nullptr, 0, 0, background->width, background->height, SWP_NOMOVE | SWP_NOZORDER);
         SetWindowRgn(m_hWnd, RegionFromBitmap(*background), TRUE);
-        if (m_Layout.messageId != 0) ::ShowWindow(GetDlgItem(m_Layout.messageId), SW_HIDE);
+        if (m_Layout.messageId != 0)
+            ::ShowWindow(GetDlgItem(m_Layout.messageId), SW_HIDE);
         for (const DemoButton& button : m_Layout.buttons) {
             auto control = std::make_unique<HoverButton>();
             control->SubclassDlgItem(button.id, this);
@@ -232,7 +256,8 @@ protected:
         case WM_LBUTTONDOWN:
             m_Press = point;
             m_DragArmed = point.y < kCaptionHeight && !Inside(m_Layout.closeRect, point);
-            if (Inside(m_Layout.closeRect, point)) ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
+            if (Inside(m_Layout.closeRect, point))
+                ::InvalidateRect(m_hWnd, &m_Layout.closeRect, TRUE);
             *result = 0;
             return true;
         case WM_LBUTTONUP:
@@ -276,7 +301,8 @@ protected:
                 return true;
             }
             break;
-        default: break;
+        default:
+            break;
         }
         return CDialog::OnWndMsg(message, wParam, lParam, result);
     }
@@ -285,7 +311,8 @@ private:
     HBITMAP Bitmap(int id)
     {
         HBITMAP& bitmap = m_Bitmaps[id];
-        if (!bitmap) bitmap = LoadBitmapA(AfxGetResourceHandle(), static_cast<uintptr_t>(id));
+        if (!bitmap)
+            bitmap = LoadBitmapA(AfxGetResourceHandle(), static_cast<uintptr_t>(id));
         return bitmap;
     }
 
@@ -321,14 +348,16 @@ private:
         SelectObject(source, old);
         DeleteDC(source);
         bool pressed = m_Hover && Inside(m_Layout.closeRect, m_Press) && (GetAsyncKeyState(VK_LBUTTON) & 0x8000);
-        DrawKeyed(memory, Bitmap(pressed ? IDB_CLOSE_PRESSED : m_Hover ? IDB_CLOSE_HOVER : IDB_CLOSE_NORMAL),
+        DrawKeyed(memory,
+                  Bitmap(pressed   ? IDB_CLOSE_PRESSED
+                         : m_Hover ? IDB_CLOSE_HOVER
+                                   : IDB_CLOSE_NORMAL),
                   m_Layout.closeRect.left, m_Layout.closeRect.top);
         if (m_Layout.messageId != 0) {
             RECT text = m_Layout.messageRect;
             SetBkMode(memory, TRANSPARENT);
             SetTextColor(memory, RGB(255, 255, 255));
-            HGDIOBJ oldFont =
-                SelectObject(memory, reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
+            HGDIOBJ oldFont = SelectObject(memory, reinterpret_cast<HGDIOBJ>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
             DrawTextA(memory, m_Message.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
             SelectObject(memory, oldFont);
         }
@@ -341,12 +370,14 @@ private:
     void DrawButton(const DRAWITEMSTRUCT& item)
     {
         for (const DemoButton& button : m_Layout.buttons) {
-            if (button.id != static_cast<int>(item.CtlID)) continue;
+            if (button.id != static_cast<int>(item.CtlID))
+                continue;
             bool pressed = (item.itemState & ODS_SELECTED) != 0;
             bool hover = m_Controls[button.id]->Hover();
             DrawKeyed(item.hDC, Bitmap(button.faces[pressed ? 2 : hover ? 0 : 1]), 0, 0);
             RECT text = item.rcItem;
-            if (pressed) ::OffsetRect(&text, 1, 1);
+            if (pressed)
+                ::OffsetRect(&text, 1, 1);
             SetBkMode(item.hDC, TRANSPARENT);
             SetTextColor(item.hDC, RGB(0, 0, 0));
             DrawTextA(item.hDC, button.caption, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -366,7 +397,8 @@ private:
             request.statusText = true;
             request.newStyle = true;
             auto folder = WindowSystem::Current().GetBackend().ChooseFolder(request);
-            if (folder) ::SetWindowTextA(edit, folder->c_str());
+            if (folder)
+                ::SetWindowTextA(edit, folder->c_str());
             return;
         }
         FileChooserRequest request;
@@ -375,7 +407,8 @@ private:
         request.initialFolder = m_ChooserFolder;
         request.filters = {{"全部图片文件", "*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.tif;*.tiff;*.tga"}, {"全部文件", "*.*"}};
         auto chosen = WindowSystem::Current().GetBackend().ChooseFiles(request);
-        if (chosen && !chosen->empty()) ::SetWindowTextA(edit, chosen->front().c_str());
+        if (chosen && !chosen->empty())
+            ::SetWindowTextA(edit, chosen->front().c_str());
     }
 
     const DemoLayout& m_Layout;
@@ -432,7 +465,8 @@ public:
         RECT standard = CSkinDlg::GetCloseButtonRect();
         int width = standard.right - standard.left;
         int height = standard.bottom - standard.top;
-        if (width <= 0) return standard;
+        if (width <= 0)
+            return standard;
         return {client.right - 6 - width, client.top + 1, client.right - 6, client.top + 1 + height};
     }
 
@@ -454,14 +488,16 @@ const char* FaceOnScreen(const std::vector<uint32_t>& screen, int screenWidth, P
         for (int y = 0; y < bitmap->height && same; ++y) {
             for (int x = 0; x < bitmap->width; ++x) {
                 uint32_t want = bitmap->pixels[static_cast<size_t>(y) * bitmap->width + x];
-                if (want == kKeyPixel || Inside(ignore, {x, y})) continue;
+                if (want == kKeyPixel || Inside(ignore, {x, y}))
+                    continue;
                 if (screen[static_cast<size_t>(origin.y + y) * screenWidth + origin.x + x] != want) {
                     same = false;
                     break;
                 }
             }
         }
-        if (same) return names[face];
+        if (same)
+            return names[face];
     }
     return "none";
 }
@@ -481,7 +517,8 @@ void Probe(GtkBackend& backend, HWND dialog, const DemoLayout& layout, HWND webV
         return;
     }
     std::vector<RECT> controls = {layout.closeRect, layout.messageRect, layout.editRect};
-    for (const DemoButton& button : layout.buttons) controls.push_back(ButtonRect(button));
+    for (const DemoButton& button : layout.buttons)
+        controls.push_back(ButtonRect(button));
     const SkinBitmap* background = FindSkinBitmap(layout.backgroundId);
     long mismatches = 0;
     long cutShowingWindow = 0;
@@ -491,12 +528,15 @@ void Probe(GtkBackend& backend, HWND dialog, const DemoLayout& layout, HWND webV
             uint32_t shown = screen[static_cast<size_t>(y) * width + x];
             if (want == kKeyPixel) {
                 // The desktop shows through a cut pixel; the window's own colours never do.
-                if (shown == kKeyPixel) ++cutShowingWindow;
+                if (shown == kKeyPixel)
+                    ++cutShowingWindow;
                 continue;
             }
             bool onControl = false;
-            for (const RECT& rect : controls) onControl = onControl || Inside(rect, {x, y});
-            if (!onControl && shown != want) ++mismatches;
+            for (const RECT& rect : controls)
+                onControl = onControl || Inside(rect, {x, y});
+            if (!onControl && shown != want)
+                ++mismatches;
         }
     }
     const int closeIds[3] = {IDB_CLOSE_HOVER, IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED};
@@ -504,7 +544,8 @@ void Probe(GtkBackend& backend, HWND dialog, const DemoLayout& layout, HWND webV
            cutShowingWindow, FaceOnScreen(screen, width, {layout.closeRect.left, layout.closeRect.top}, closeIds, {}));
     for (const DemoButton& button : layout.buttons) {
         RECT rect = ButtonRect(button);
-        RECT captionArea = button.caption[0] ? RECT{4, 3, rect.right - rect.left - 4, rect.bottom - rect.top - 3} : RECT{};
+        RECT captionArea =
+            button.caption[0] ? RECT{4, 3, rect.right - rect.left - 4, rect.bottom - rect.top - 3} : RECT{};
         printf(" %s=%s", button.name, FaceOnScreen(screen, width, button.place, button.faces, captionArea));
     }
     if (webView) {
@@ -556,7 +597,8 @@ int main(int argc, char** argv)
         ToolkitNotice notice(message);
         if (probe) {
             gtk.WatchSignal(SIGUSR2, [&notice, &gtk] {
-                if (IsWindow(notice.m_hWnd)) Probe(gtk, notice.m_hWnd, kNoticeLayout, nullptr);
+                if (IsWindow(notice.m_hWnd))
+                    Probe(gtk, notice.m_hWnd, kNoticeLayout, nullptr);
             });
             printf("ready\n");
             fflush(stdout);
@@ -568,13 +610,15 @@ int main(int argc, char** argv)
     SkinDemo dialog(*layout, message, chooserFolder, webAddress);
     if (probe) {
         gtk.WatchSignal(SIGUSR2, [&dialog, &gtk] {
-            if (IsWindow(dialog.m_hWnd)) Probe(gtk, dialog.m_hWnd, dialog.Layout(), dialog.WebView());
+            if (IsWindow(dialog.m_hWnd))
+                Probe(gtk, dialog.m_hWnd, dialog.Layout(), dialog.WebView());
         });
         printf("ready\n");
         fflush(stdout);
     }
     intptr_t result = dialog.DoModal();
     printf("result=%s\n", result == IDOK ? "ok" : dialog.ClosedByCaptionButton() ? "close-button" : "cancel");
-    if (layout->editId != 0) printf("edit=[%s]\n", dialog.EditText().c_str());
+    if (layout->editId != 0)
+        printf("edit=[%s]\n", dialog.EditText().c_str());
     return result == IDOK || result == IDCANCEL ? 0 : 1;
 }

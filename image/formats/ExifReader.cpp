@@ -96,11 +96,20 @@ bool UnitFactor(int unit, float& factor)
 {
     switch (unit) {
     case 1:
-    case 2: factor = 1.0f; return true;
-    case 3: factor = 0.3937f; return true;
-    case 4: factor = 0.03937f; return true;
-    case 5: factor = 0.00003937f; return true;
-    default: return false;
+    case 2:
+        factor = 1.0f;
+        return true;
+    case 3:
+        factor = 0.3937f;
+        return true;
+    case 4:
+        factor = 0.03937f;
+        return true;
+    case 5:
+        factor = 0.00003937f;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -281,10 +290,14 @@ int32_t CExifReader::Get32s(const BYTE* p) const
 double CExifReader::ConvertAnyFormat(const BYTE* value, int format) const
 {
     switch (format) {
-    case FMT_SBYTE: return static_cast<int8_t>(value[0]);
-    case FMT_BYTE: return value[0];
-    case FMT_USHORT: return Get16u(value);
-    case FMT_ULONG: return Get32u(value);
+    case FMT_SBYTE:
+        return static_cast<int8_t>(value[0]);
+    case FMT_BYTE:
+        return value[0];
+    case FMT_USHORT:
+        return Get16u(value);
+    case FMT_ULONG:
+        return Get32u(value);
     case FMT_URATIONAL:
     case FMT_SRATIONAL: {
         double numerator;
@@ -298,8 +311,10 @@ double CExifReader::ConvertAnyFormat(const BYTE* value, int format) const
         }
         return denominator == 0 ? 0 : numerator / denominator;
     }
-    case FMT_SSHORT: return static_cast<int16_t>(Get16u(value));
-    case FMT_SLONG: return Get32s(value);
+    case FMT_SSHORT:
+        return static_cast<int16_t>(Get16u(value));
+    case FMT_SLONG:
+        return Get32s(value);
     case FMT_SINGLE: {
         const uint32_t bits = Get32u(value);
         float result;
@@ -307,14 +322,14 @@ double CExifReader::ConvertAnyFormat(const BYTE* value, int format) const
         return result;
     }
     case FMT_DOUBLE: {
-        const uint64_t bits = MotorolaOrder
-                                  ? (static_cast<uint64_t>(Get32u(value)) << 32) | Get32u(value + 4)
-                                  : (static_cast<uint64_t>(Get32u(value + 4)) << 32) | Get32u(value);
+        const uint64_t bits = MotorolaOrder ? (static_cast<uint64_t>(Get32u(value)) << 32) | Get32u(value + 4)
+                                            : (static_cast<uint64_t>(Get32u(value + 4)) << 32) | Get32u(value);
         double result;
         memcpy(&result, &bits, sizeof result);
         return result;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -349,8 +364,8 @@ bool CExifReader::ProcessExif(const BYTE* block, uint32_t length)
         return false;
 
     if (m_exifinfo->FocalplaneXRes != 0)
-        m_exifinfo->CCDWidth = static_cast<float>(ExifImageWidth * m_exifinfo->FocalplaneUnits /
-                                                  m_exifinfo->FocalplaneXRes);
+        m_exifinfo->CCDWidth =
+            static_cast<float>(ExifImageWidth * m_exifinfo->FocalplaneUnits / m_exifinfo->FocalplaneXRes);
     return true;
 }
 
@@ -394,8 +409,12 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
         const double number = components > 0 ? ConvertAnyFormat(value, static_cast<int>(format)) : 0;
 
         switch (tag) {
-        case TAG_MAKE: CopyText(exif.CameraMake, 31, value, byteCount); break;
-        case TAG_MODEL: CopyText(exif.CameraModel, 39, value, byteCount); break;
+        case TAG_MAKE:
+            CopyText(exif.CameraMake, 31, value, byteCount);
+            break;
+        case TAG_MODEL:
+            CopyText(exif.CameraModel, 39, value, byteCount);
+            break;
         case TAG_ORIENTATION:
             exif.Orientation = ToInt32(number);
             if (exif.Orientation < 1 || exif.Orientation > 8) {
@@ -403,22 +422,44 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
                 exif.Orientation = 0;
             }
             break;
-        case TAG_XRESOLUTION: exif.Xresolution = static_cast<float>(number); break;
-        case TAG_YRESOLUTION: exif.Yresolution = static_cast<float>(number); break;
-        case TAG_RESOLUTIONUNIT: UnitFactor(ToInt32(number), exif.ResolutionUnit); break;
-        case TAG_THUMBNAIL_OFFSET: thumbnailOffset = ToUInt32(number); break;
-        case TAG_THUMBNAIL_LENGTH: thumbnailSize = ToUInt32(number); break;
-        case TAG_EXPOSURETIME: exif.ExposureTime = static_cast<float>(number); break;
-        case TAG_FNUMBER: exif.ApertureFNumber = static_cast<float>(number); break;
-        case TAG_EXPOSURE_PROGRAM: exif.ExposureProgram = ToInt32(number); break;
+        case TAG_XRESOLUTION:
+            exif.Xresolution = static_cast<float>(number);
+            break;
+        case TAG_YRESOLUTION:
+            exif.Yresolution = static_cast<float>(number);
+            break;
+        case TAG_RESOLUTIONUNIT:
+            UnitFactor(ToInt32(number), exif.ResolutionUnit);
+            break;
+        case TAG_THUMBNAIL_OFFSET:
+            thumbnailOffset = ToUInt32(number);
+            break;
+        case TAG_THUMBNAIL_LENGTH:
+            thumbnailSize = ToUInt32(number);
+            break;
+        case TAG_EXPOSURETIME:
+            exif.ExposureTime = static_cast<float>(number);
+            break;
+        case TAG_FNUMBER:
+            exif.ApertureFNumber = static_cast<float>(number);
+            break;
+        case TAG_EXPOSURE_PROGRAM:
+            exif.ExposureProgram = ToInt32(number);
+            break;
         case TAG_ISO_EQUIVALENT:
             exif.ISOequivalent = ToInt32(number);
             if (exif.ISOequivalent < 50)
                 exif.ISOequivalent = ToInt32(exif.ISOequivalent * 200.0);
             break;
-        case TAG_EXIF_VERSION: CopyText(exif.Version, 4, value, byteCount); break;
-        case TAG_DATETIME_ORIGINAL: CopyText(exif.DateTime, 19, value, byteCount); break;
-        case TAG_COMPRESSION_LEVEL: exif.CompressionLevel = ToInt32(number); break;
+        case TAG_EXIF_VERSION:
+            CopyText(exif.Version, 4, value, byteCount);
+            break;
+        case TAG_DATETIME_ORIGINAL:
+            CopyText(exif.DateTime, 19, value, byteCount);
+            break;
+        case TAG_COMPRESSION_LEVEL:
+            exif.CompressionLevel = ToInt32(number);
+            break;
         case TAG_SHUTTERSPEED:
             if (exif.ExposureTime == 0)
                 exif.ExposureTime = static_cast<float>(1.0 / std::exp(number * std::log(2.0)));
@@ -428,13 +469,27 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
             if (exif.ApertureFNumber == 0)
                 exif.ApertureFNumber = static_cast<float>(std::exp(number * std::log(2.0) * 0.5));
             break;
-        case TAG_BRIGHTNESS: exif.Brightness = static_cast<float>(number); break;
-        case TAG_EXPOSURE_BIAS: exif.ExposureBias = static_cast<float>(number); break;
-        case TAG_SUBJECT_DISTANCE: exif.Distance = static_cast<float>(number); break;
-        case TAG_METERING_MODE: exif.MeteringMode = ToInt32(number); break;
-        case TAG_WHITEBALANCE: exif.Whitebalance = ToInt32(number); break;
-        case TAG_FLASH: exif.FlashUsed = (ToInt32(number) & 7) ? 1 : 0; break;
-        case TAG_FOCALLENGTH: exif.FocalLength = static_cast<float>(number); break;
+        case TAG_BRIGHTNESS:
+            exif.Brightness = static_cast<float>(number);
+            break;
+        case TAG_EXPOSURE_BIAS:
+            exif.ExposureBias = static_cast<float>(number);
+            break;
+        case TAG_SUBJECT_DISTANCE:
+            exif.Distance = static_cast<float>(number);
+            break;
+        case TAG_METERING_MODE:
+            exif.MeteringMode = ToInt32(number);
+            break;
+        case TAG_WHITEBALANCE:
+            exif.Whitebalance = ToInt32(number);
+            break;
+        case TAG_FLASH:
+            exif.FlashUsed = (ToInt32(number) & 7) ? 1 : 0;
+            break;
+        case TAG_FOCALLENGTH:
+            exif.FocalLength = static_cast<float>(number);
+            break;
         case TAG_USERCOMMENT: {
             // Trailing spaces are cut; an "ASCII" character-code prefix and the padding
             // after it are skipped.
@@ -466,9 +521,15 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
                 ExifImageWidth = dimension;
             break;
         }
-        case TAG_FOCALPLANEXRES: exif.FocalplaneXRes = static_cast<float>(number); break;
-        case TAG_FOCALPLANEYRES: exif.FocalplaneYRes = static_cast<float>(number); break;
-        case TAG_FOCALPLANEUNITS: UnitFactor(ToInt32(number), exif.FocalplaneUnits); break;
+        case TAG_FOCALPLANEXRES:
+            exif.FocalplaneXRes = static_cast<float>(number);
+            break;
+        case TAG_FOCALPLANEYRES:
+            exif.FocalplaneYRes = static_cast<float>(number);
+            break;
+        case TAG_FOCALPLANEUNITS:
+            UnitFactor(ToInt32(number), exif.FocalplaneUnits);
+            break;
         case TAG_EXIF_OFFSET:
         case TAG_INTEROP_OFFSET: {
             if (byteCount < 4)
@@ -479,7 +540,8 @@ bool CExifReader::ProcessExifDir(uint32_t dirOffset, const BYTE* offsetBase, uin
             ProcessExifDir(subdirOffset, offsetBase, exifLength, depth + 1);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 

@@ -22,7 +22,10 @@ class RecordReader {
 public:
     RecordReader(std::span<const uint8_t> bytes) : m_Bytes(bytes) {}
     size_t Size() const { return m_Bytes.size(); }
-    bool Has(size_t offset, size_t length) const { return offset <= m_Bytes.size() && length <= m_Bytes.size() - offset; }
+    bool Has(size_t offset, size_t length) const
+    {
+        return offset <= m_Bytes.size() && length <= m_Bytes.size() - offset;
+    }
     uint8_t U8(size_t offset) const { return Has(offset, 1) ? m_Bytes[offset] : 0; }
     uint16_t U16(size_t offset) const
     {
@@ -31,10 +34,11 @@ public:
     int16_t S16(size_t offset) const { return static_cast<int16_t>(U16(offset)); }
     uint32_t U32(size_t offset) const
     {
-        return Has(offset, 4) ? static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
-                                    (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) |
-                                    (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24)
-                              : 0;
+        return Has(offset, 4)
+                   ? static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
+                         (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) |
+                         (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24)
+                   : 0;
     }
     int32_t S32(size_t offset) const { return static_cast<int32_t>(U32(offset)); }
     float F32(size_t offset) const
@@ -155,7 +159,8 @@ SurfacePtr DecodeDib(std::span<const uint8_t> infoBytes, std::span<const uint8_t
         table[i] = (static_cast<uint32_t>(info.U8(at + 2)) << 16) | (info.U8(at + 1) << 8) | info.U8(at);
     }
     size_t rowBytes = static_cast<size_t>((width * bitCount + 31) / 32 * 4);
-    SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
+    SurfacePtr surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
         return nullptr;
     cairo_surface_flush(surface.get());
@@ -430,7 +435,8 @@ bool Player::CountPoints(uint64_t count)
 // spent, nothing more is painted.
 bool Player::SpendArea(double x0, double y0, double x1, double y1)
 {
-    double width = std::clamp(std::max(x0, x1), 0.0, double(m_Width)) - std::clamp(std::min(x0, x1), 0.0, double(m_Width));
+    double width =
+        std::clamp(std::max(x0, x1), 0.0, double(m_Width)) - std::clamp(std::min(x0, x1), 0.0, double(m_Width));
     double height =
         std::clamp(std::max(y0, y1), 0.0, double(m_Height)) - std::clamp(std::min(y0, y1), 0.0, double(m_Height));
     double budget = MetafilePlayer::kMaxOverdraw * double(m_Width) * double(m_Height) + 1e7;
@@ -546,7 +552,8 @@ void Player::SetStrokePen()
     double width = std::max(1.0, LengthToSurface(pen.width));
     cairo_set_line_width(m_Cairo, std::min(width, 4.0 * std::max(m_Width, m_Height)));
     uint32_t style = pen.style & 0xF;
-    static const double kDash[] = {6, 2}, kDot[] = {1, 2}, kDashDot[] = {6, 2, 1, 2}, kDashDotDot[] = {6, 2, 1, 2, 1, 2};
+    static const double kDash[] = {6, 2}, kDot[] = {1, 2}, kDashDot[] = {6, 2, 1, 2},
+                        kDashDotDot[] = {6, 2, 1, 2, 1, 2};
     switch (style) {
     case 1:
         cairo_set_dash(m_Cairo, kDash, 2, 0);
@@ -565,10 +572,10 @@ void Player::SetStrokePen()
         break;
     }
     uint32_t endCap = pen.style & 0xF00, join = pen.style & 0xF000;
-    cairo_set_line_cap(m_Cairo, endCap == 0x100 ? CAIRO_LINE_CAP_SQUARE
+    cairo_set_line_cap(m_Cairo, endCap == 0x100   ? CAIRO_LINE_CAP_SQUARE
                                 : endCap == 0x200 ? CAIRO_LINE_CAP_BUTT
                                                   : CAIRO_LINE_CAP_ROUND);
-    cairo_set_line_join(m_Cairo, join == 0x1000 ? CAIRO_LINE_JOIN_BEVEL
+    cairo_set_line_join(m_Cairo, join == 0x1000   ? CAIRO_LINE_JOIN_BEVEL
                                  : join == 0x2000 ? CAIRO_LINE_JOIN_MITER
                                                   : CAIRO_LINE_JOIN_ROUND);
 }
@@ -653,7 +660,8 @@ void Player::RoundRect(double left, double top, double right, double bottom, dou
         return;
     double rx = std::min(std::fabs(cornerW), std::fabs(right - left)) / 2;
     double ry = std::min(std::fabs(cornerH), std::fabs(bottom - top)) / 2;
-    double x0 = std::min(left, right), x1 = std::max(left, right), y0 = std::min(top, bottom), y1 = std::max(top, bottom);
+    double x0 = std::min(left, right), x1 = std::max(left, right), y0 = std::min(top, bottom),
+           y1 = std::max(top, bottom);
     Matrix m = LogicalToSurface();
     std::vector<double> points;
     auto corner = [&](double cx, double cy, double startAngle) {
@@ -805,7 +813,8 @@ void Player::Text(double x, double y, const std::string& utf8, uint32_t options,
     cairo_translate(m_Cairo, x, y);
     cairo_rotate(m_Cairo, -font.escapement / 10.0 * kPi / 180.0);
     if (m_State.bkMode == 2) {
-        cairo_rectangle(m_Cairo, dx, dy - fontExtents.ascent, extents.x_advance, fontExtents.ascent + fontExtents.descent);
+        cairo_rectangle(m_Cairo, dx, dy - fontExtents.ascent, extents.x_advance,
+                        fontExtents.ascent + fontExtents.descent);
         cairo_set_source_rgb(m_Cairo, m_State.bkColor.r, m_State.bkColor.g, m_State.bkColor.b);
         cairo_fill(m_Cairo);
     }
@@ -1046,7 +1055,9 @@ std::string Utf16ToUtf8(RecordReader r, size_t offset, size_t count)
 
 std::string FaceName(RecordReader r, size_t offset, bool wide)
 {
-    std::string face = wide ? Utf16ToUtf8(r, offset, 32) : AnsiToUtf8(r.Sub(offset, std::min<size_t>(32, r.Size() > offset ? r.Size() - offset : 0)));
+    std::string face = wide
+                           ? Utf16ToUtf8(r, offset, 32)
+                           : AnsiToUtf8(r.Sub(offset, std::min<size_t>(32, r.Size() > offset ? r.Size() - offset : 0)));
     return face;
 }
 
@@ -1148,8 +1159,10 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
     case 0x0817:  // ARC
     case 0x0830:  // CHORD
     case 0x081A:  // PIE
-        ArcShape(function == 0x0817 ? ArcKind::Arc : function == 0x0830 ? ArcKind::Chord : ArcKind::Pie, w(7), w(6),
-                 w(5), w(4), w(3), w(2), w(1), w(0));
+        ArcShape(function == 0x0817   ? ArcKind::Arc
+                 : function == 0x0830 ? ArcKind::Chord
+                                      : ArcKind::Pie,
+                 w(7), w(6), w(5), w(4), w(3), w(2), w(1), w(0));
         return true;
     case 0x041F:  // SETPIXEL: colour, y, x
         SetPixel(w(3), w(2), r.U32(0));
@@ -1658,8 +1671,10 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
     case 46:  // CHORD
     case 47:  // PIE
     case 55:  // ARCTO
-        ArcShape(type == 46 ? ArcKind::Chord : type == 47 ? ArcKind::Pie : ArcKind::Arc, s32(8), s32(12), s32(16),
-                 s32(20), s32(24), s32(28), s32(32), s32(36));
+        ArcShape(type == 46   ? ArcKind::Chord
+                 : type == 47 ? ArcKind::Pie
+                              : ArcKind::Arc,
+                 s32(8), s32(12), s32(16), s32(20), s32(24), s32(28), s32(32), s32(36));
         return true;
     case 59:  // BEGINPATH
         m_InPath = true;
@@ -1757,8 +1772,8 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         Text(x, y, text, options, &rect[0]);
         return true;
     }
-    case 76:    // BITBLT
-    case 77:    // STRETCHBLT
+    case 76:     // BITBLT
+    case 77:     // STRETCHBLT
     case 114: {  // ALPHABLEND
         double xDest = s32(24), yDest = s32(28), cxDest = s32(32), cyDest = s32(36);
         uint32_t rop = r.U32(40);

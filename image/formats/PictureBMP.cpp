@@ -123,8 +123,7 @@ class RleCanvas {
 public:
     explicit RleCanvas(CPicture& picture)
         : m_Bits(picture.info.pImage), m_Size(picture.head.biSizeImage), m_Stride(picture.info.dwEffWidth)
-    {
-    }
+    {}
 
     BYTE* At(uint64_t row, uint64_t offset) const
     {
@@ -290,7 +289,8 @@ bool CPictureBMP::DibReadBitmapInfo(CStream* fh, BITMAPINFOHEADER* pdib)
         if (header.biSize > kInfoHeaderBytes && header.biSize != kOs2HeaderSize) {
             // Later header versions are taken only in their plain form: one plane, no
             // compression, no explicit colour count, and an exact image size.
-            const __int128 expected = static_cast<__int128>(RowBytes(header.biBitCount, header.biWidth)) * header.biHeight;
+            const __int128 expected =
+                static_cast<__int128>(RowBytes(header.biBitCount, header.biWidth)) * header.biHeight;
             if (static_cast<__int128>(header.biSizeImage) != expected || header.biPlanes != 1 ||
                 header.biCompression != BI_RGB || header.biClrUsed != 0)
                 return false;
@@ -305,8 +305,10 @@ bool CPictureBMP::DibReadBitmapInfo(CStream* fh, BITMAPINFOHEADER* pdib)
 
     if (header.biSizeImage == 0) {
         // Only the low 32 bits are kept, as the field holds them; unsigned arithmetic wraps safely.
-        const uint64_t rowBytes = ((static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) & ~uint64_t{31}) / 8;
-        header.biSizeImage = static_cast<DWORD>(rowBytes * static_cast<uint64_t>(static_cast<int64_t>(header.biHeight)));
+        const uint64_t rowBytes =
+            ((static_cast<uint64_t>(header.biWidth) * header.biBitCount + 31) & ~uint64_t{31}) / 8;
+        header.biSizeImage =
+            static_cast<DWORD>(rowBytes * static_cast<uint64_t>(static_cast<int64_t>(header.biHeight)));
     }
     if (header.biClrUsed == 0 && header.biBitCount <= 8)
         header.biClrUsed = DWORD{1} << header.biBitCount;
@@ -434,8 +436,8 @@ bool CPictureBMP::Decode(CStream* hFile)
         // The 16-bit rows fit inside the 24-bit rows and are expanded in place.
         const size_t sourceBytes = static_cast<size_t>(height) * ((static_cast<size_t>(width) + 1) / 2) * 4;
         ReadOrZero(hFile, info.pImage, sourceBytes);
-        Bitfield2RGB(info.pImage, static_cast<WORD>(redMask), static_cast<WORD>(greenMask),
-                     static_cast<WORD>(blueMask), 16);
+        Bitfield2RGB(info.pImage, static_cast<WORD>(redMask), static_cast<WORD>(greenMask), static_cast<WORD>(blueMask),
+                     16);
         break;
     }
     case 1:

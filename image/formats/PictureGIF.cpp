@@ -361,8 +361,7 @@ class PixelSource {
 public:
     explicit PixelSource(const CPicture& picture)
         : m_Picture(picture), m_Width(picture.GetWidth()), m_Height(picture.GetHeight())
-    {
-    }
+    {}
 
     int NextPixel()
     {
@@ -388,15 +387,9 @@ private:
 class CodeWriter {
 public:
     CodeWriter(CStream* stream, int initialWidth)
-        : m_Stream(stream),
-          m_InitialWidth(initialWidth),
-          m_Width(initialWidth),
-          m_Limit((1 << initialWidth) - 1),
-          m_ClearCode(1 << (initialWidth - 1)),
-          m_EndCode(m_ClearCode + 1),
-          m_FreeCode(m_ClearCode + 2)
-    {
-    }
+        : m_Stream(stream), m_InitialWidth(initialWidth), m_Width(initialWidth), m_Limit((1 << initialWidth) - 1),
+          m_ClearCode(1 << (initialWidth - 1)), m_EndCode(m_ClearCode + 1), m_FreeCode(m_ClearCode + 2)
+    {}
 
     int ClearCode() const { return m_ClearCode; }
     int EndCode() const { return m_EndCode; }
@@ -542,14 +535,10 @@ bool PackLzw(CStream* stream, PixelSource& pixels, int initialWidth)
 class RunPacker {
 public:
     RunPacker(CStream* stream, int initialWidth)
-        : m_Stream(stream),
-          m_InitialWidth(initialWidth),
-          m_ClearCode(1 << (initialWidth - 1)),
-          m_StartBump(m_ClearCode - 1),
-          m_StartThreshold(initialWidth <= 3 ? 9 : m_ClearCode - 2),
+        : m_Stream(stream), m_InitialWidth(initialWidth), m_ClearCode(1 << (initialWidth - 1)),
+          m_StartBump(m_ClearCode - 1), m_StartThreshold(initialWidth <= 3 ? 9 : m_ClearCode - 2),
           m_MaxCodes(kMaxCodes - 3 - m_ClearCode)
-    {
-    }
+    {}
 
     void Pack(PixelSource& pixels)
     {
@@ -772,8 +761,7 @@ void PackRuns(CStream* stream, PixelSource& pixels, int initialWidth)
 }  // namespace
 
 CPictureGIF::CPictureGIF() : CPicture(PICTURE_FORMAT_GIF), m_ControlBlock{}, m_szComment{}, m_nLoops(0), m_iDispose(0)
-{
-}
+{}
 
 void CPictureGIF::SetComment(const char* comment)
 {

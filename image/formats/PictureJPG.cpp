@@ -32,8 +32,7 @@ constexpr long kMaxLibjpegMemory = 1024L * 1024 * 1024;
 // Adapter handed to libjpeg as both source and destination manager over a CStream.
 class CStreamJpg {
 public:
-    explicit CStreamJpg(CStream* file)
-        : m_pFile(file), m_pBuffer(static_cast<JOCTET*>(malloc(kStreamBufferSize)))
+    explicit CStreamJpg(CStream* file) : m_pFile(file), m_pBuffer(static_cast<JOCTET*>(malloc(kStreamBufferSize)))
     {
         memset(&m_Dest, 0, sizeof m_Dest);
         memset(&m_Src, 0, sizeof m_Src);
@@ -256,11 +255,9 @@ bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool
     const EXIFINFO& exif = pic.m_exifinfo;
     if (foundExif) {
         long dpi = 0;
-        if (exif.Xresolution != 0 && exif.ResolutionUnit != 0 &&
-            UsableDpi(exif.Xresolution / exif.ResolutionUnit, dpi))
+        if (exif.Xresolution != 0 && exif.ResolutionUnit != 0 && UsableDpi(exif.Xresolution / exif.ResolutionUnit, dpi))
             pic.SetXDPI(dpi);
-        if (exif.Yresolution != 0 && exif.ResolutionUnit != 0 &&
-            UsableDpi(exif.Yresolution / exif.ResolutionUnit, dpi))
+        if (exif.Yresolution != 0 && exif.ResolutionUnit != 0 && UsableDpi(exif.Yresolution / exif.ResolutionUnit, dpi))
             pic.SetYDPI(dpi);
     } else if (cinfo.density_unit == 2) {
         pic.SetXDPI(static_cast<long>(std::floor(cinfo.X_density * 2.54 + 0.5)));

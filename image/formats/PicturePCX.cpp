@@ -72,8 +72,8 @@ public:
 
 private:
     CStream* m_Stream;
-    uint64_t m_Left;        // Bytes of the whole image still expected.
-    uint32_t m_RunLeft = 0; // Bytes of the current run not yet stored.
+    uint64_t m_Left;         // Bytes of the whole image still expected.
+    uint32_t m_RunLeft = 0;  // Bytes of the current run not yet stored.
     BYTE m_RunValue = 0;
 };
 
@@ -170,7 +170,8 @@ bool CPicturePCX::Decode(CStream* hFile)
         return Fail(kBitsOver1);
 
     // Every plane row must hold the picture's width, or rows would be read short.
-    const uint64_t bitsPerPlaneRow = planes == 1 ? uint64_t{width} * bitsPerPixel : uint64_t{width} * (trueColor ? 8 : 1);
+    const uint64_t bitsPerPlaneRow =
+        planes == 1 ? uint64_t{width} * bitsPerPixel : uint64_t{width} * (trueColor ? 8 : 1);
     if (uint64_t{static_cast<uint32_t>(bytesPerLine)} * 8 < bitsPerPlaneRow)
         return Fail(kLineTooShort);
 

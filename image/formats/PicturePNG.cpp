@@ -108,8 +108,7 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
 
     // Grey files with a tRNS chunk keep their pixels and mark the transparent grey level
     // as the transparent index instead of being composited.
-    const bool greyTransparency =
-        colorType == PNG_COLOR_TYPE_GRAY && png_get_valid(png, pngInfo, PNG_INFO_tRNS) != 0;
+    const bool greyTransparency = colorType == PNG_COLOR_TYPE_GRAY && png_get_valid(png, pngInfo, PNG_INFO_tRNS) != 0;
 
     png_color_16p fileBackground = nullptr;
     const bool hasBackground = png_get_bKGD(png, pngInfo, &fileBackground) != 0 && fileBackground;
@@ -185,8 +184,8 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
         }
     }
 
-    const bool withAlpha = colorType == PNG_COLOR_TYPE_RGB_ALPHA ||
-                           (colorType == PNG_COLOR_TYPE_GRAY_ALPHA && pixelDepth == 32);
+    const bool withAlpha =
+        colorType == PNG_COLOR_TYPE_RGB_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY_ALPHA && pixelDepth == 32);
     if (withAlpha) {
         if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
             png_set_gray_to_rgb(png);
@@ -265,8 +264,8 @@ bool WritePng(CPicture& pic, PngWriteState& state)
     const bool paletteTransparency = entries && transIndex >= 0 && transIndex < static_cast<long>(colors);
     const bool colourTransparency = bpp == 24 && transIndex >= 0;
     const bool withAlpha = pic.AlphaIsValid() || colourTransparency;
-    const int colorType = withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA
-                                    : (entries ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB);
+    const int colorType =
+        withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : (entries ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB);
 
     png_set_IHDR(png, pngInfo, width, height, withAlpha ? 8 : bitDepth, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

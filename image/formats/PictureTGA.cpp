@@ -26,16 +26,16 @@ constexpr int kMaxColorMapLength = 256;
 constexpr uint64_t kMaxRunPixels = 128;
 
 struct TgaHeader {
-    uint8_t idLength;       // Bytes of the identification field after the header.
-    uint8_t colorMapType;   // Non-zero: a colour map follows the identification field.
-    uint8_t imageType;      // 1 mapped, 2 true colour, 3 grey; +8 run-length encoded.
-    uint16_t colorMapFirst; // Palette index of the first map entry.
+    uint8_t idLength;        // Bytes of the identification field after the header.
+    uint8_t colorMapType;    // Non-zero: a colour map follows the identification field.
+    uint8_t imageType;       // 1 mapped, 2 true colour, 3 grey; +8 run-length encoded.
+    uint16_t colorMapFirst;  // Palette index of the first map entry.
     uint16_t colorMapLength;
     uint8_t colorMapEntrySize;  // Bits per map entry: 15, 16, 24 or 32.
     uint16_t width;
     uint16_t height;
-    uint8_t pixelDepth;     // 8, 15, 16, 24 or 32.
-    uint8_t descriptor;     // Bit 4: right-to-left, bit 5: top-down.
+    uint8_t pixelDepth;  // 8, 15, 16, 24 or 32.
+    uint8_t descriptor;  // Bit 4: right-to-left, bit 5: top-down.
 };
 
 TgaHeader ParseHeader(const uint8_t* raw)
@@ -74,12 +74,10 @@ RGBQUAD Expand555(uint8_t low, uint8_t high)
 class RowWriter {
 public:
     RowWriter(CPicture& picture, const TgaHeader& header)
-        : m_Picture(picture),
-          m_Depth(header.pixelDepth),
+        : m_Picture(picture), m_Depth(header.pixelDepth),
           m_GreyAlpha(header.pixelDepth == 16 && IsGreyType(header.imageType)),
           m_BytesPerPixel((header.pixelDepth + 7) / 8)
-    {
-    }
+    {}
 
     size_t BytesPerPixel() const { return m_BytesPerPixel; }
 
@@ -178,14 +176,18 @@ bool CPictureTGA::Decode(CStream* hFile)
     const TgaHeader header = ParseHeader(raw);
 
     switch (header.imageType) {
-    case 1: case 2: case 3: case 9: case 10: case 11:
+    case 1:
+    case 2:
+    case 3:
+    case 9:
+    case 10:
+    case 11:
         break;
     default:
         return Fail(kUnknownType);
     }
     const bool compressed = header.imageType > 8;
-    if (header.width == 0 || header.height == 0 || header.pixelDepth == 0 ||
-        header.colorMapLength > kMaxColorMapLength)
+    if (header.width == 0 || header.height == 0 || header.pixelDepth == 0 || header.colorMapLength > kMaxColorMapLength)
         return Fail(kBadHeader);
     if (header.pixelDepth != 8 && header.pixelDepth != 15 && header.pixelDepth != 16 && header.pixelDepth != 24 &&
         header.pixelDepth != 32)
@@ -309,8 +311,8 @@ bool CPictureTGA::Encode(CStream* hFile)
             row[4 * x] = color.rgbBlue;
             row[4 * x + 1] = color.rgbGreen;
             row[4 * x + 2] = color.rgbRed;
-            row[4 * x + 3] = static_cast<uint8_t>(AlphaGet(static_cast<long>(x), static_cast<long>(y)) *
-                                                  info.nAlphaMax / 255);
+            row[4 * x + 3] =
+                static_cast<uint8_t>(AlphaGet(static_cast<long>(x), static_cast<long>(y)) * info.nAlphaMax / 255);
         }
         hFile->Write(row.data(), 1, row.size());
     }

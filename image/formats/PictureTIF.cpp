@@ -87,9 +87,7 @@ int StreamMap(thandle_t, void**, toff_t*)
     return 0;
 }
 
-void StreamUnmap(thandle_t, void*, toff_t)
-{
-}
+void StreamUnmap(thandle_t, void*, toff_t) {}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const
@@ -265,8 +263,8 @@ TIFF* CPictureTIF::OpenStream(CStream* hFile, const char* mode)
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxLibraryAlloc);
     TIFFOpenOptionsSetErrorHandlerExtR(options, &CPictureTIF::OnLibraryError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, &CPictureTIF::OnLibraryWarning, this);
-    TIFF* tif = TIFFClientOpenExt(kStreamName, mode, static_cast<thandle_t>(hFile), StreamRead, StreamWrite,
-                                  StreamSeek, StreamClose, StreamSize, StreamMap, StreamUnmap, options);
+    TIFF* tif = TIFFClientOpenExt(kStreamName, mode, static_cast<thandle_t>(hFile), StreamRead, StreamWrite, StreamSeek,
+                                  StreamClose, StreamSize, StreamMap, StreamUnmap, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -331,8 +329,7 @@ bool CPictureTIF::DecodeBody(TIFF* tif)
     head.biClrUsed = 0;
     info.nBkgndIndex = -1;
 
-    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX || samples == 0 || bits == 0 ||
-        bits > 32)
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX || samples == 0 || bits == 0 || bits > 32)
         return Fail(kCorrupted);
 
     bool rgbaPath = (photometric == PHOTOMETRIC_RGB && bits >= 8) || photometric == PHOTOMETRIC_SEPARATED ||

@@ -42,7 +42,7 @@ private:
 
     // The file being written is assembled in memory (libtiff reads back what it wrote when it
     // links pages, which a write-only stream cannot give) and copied to the target when complete.
-    tiff* m_tif2 = nullptr;      // open handle of the file being written
+    tiff* m_tif2 = nullptr;  // open handle of the file being written
     std::unique_ptr<CMemStream> m_Buffer;
     CStream* m_Target = nullptr;
     int32_t m_TargetStart = 0;

@@ -58,8 +58,8 @@ bool CPictureWBMP::Decode(CStream* hFile)
     uint8_t fixedHeader = 0;
     uint32_t width = 0;
     uint32_t height = 0;
-    if (hFile->Read(&type, 1, 1) != 1 || hFile->Read(&fixedHeader, 1, 1) != 1 ||
-        !ReadMultiByte(hFile, width) || !ReadMultiByte(hFile, height))
+    if (hFile->Read(&type, 1, 1) != 1 || hFile->Read(&fixedHeader, 1, 1) != 1 || !ReadMultiByte(hFile, width) ||
+        !ReadMultiByte(hFile, height))
         return Fail(kNotWbmp);
     if (type != 0)
         return Fail(kUnsupportedType);

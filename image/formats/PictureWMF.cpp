@@ -101,9 +101,8 @@ std::vector<uint8_t> CPictureWMF::ReadEnhancedMetafile(CStream* hFile, EnhancedM
     uint32_t descriptionChars = LE32(p + 60), descriptionOffset = LE32(p + 64);
     if (type != 1 || signature != kEnhancedSignature || recordSize < 88 || recordSize > data.size() || recordSize % 4)
         return {};
-    if (descriptionChars != 0 &&
-        (descriptionOffset < 88 || descriptionOffset > recordSize ||
-         static_cast<uint64_t>(descriptionChars) * 2 > recordSize - descriptionOffset))
+    if (descriptionChars != 0 && (descriptionOffset < 88 || descriptionOffset > recordSize ||
+                                  static_cast<uint64_t>(descriptionChars) * 2 > recordSize - descriptionOffset))
         return {};
     header.bounds = {static_cast<LONG>(LE32(p + 8)), static_cast<LONG>(LE32(p + 12)), static_cast<LONG>(LE32(p + 16)),
                      static_cast<LONG>(LE32(p + 20))};
@@ -181,7 +180,8 @@ bool CPictureWMF::Decode(CStream* hFile, long nForceWidth, long nForceHeight)
         if (enhanced)
             MetafilePlayer::PlayEnhancedMetafile(data, cr.get(), static_cast<int>(width), static_cast<int>(height));
         else
-            MetafilePlayer::PlayWindowsMetafile(data, window, cr.get(), static_cast<int>(width), static_cast<int>(height));
+            MetafilePlayer::PlayWindowsMetafile(data, window, cr.get(), static_cast<int>(width),
+                                                static_cast<int>(height));
     }
     data.clear();
     data.shrink_to_fit();

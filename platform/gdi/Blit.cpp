@@ -29,9 +29,18 @@ bool RopUses(BYTE code, int shift)
             return true;
     return false;
 }
-bool RopUsesDestination(BYTE code) { return RopUses(code, 0); }
-bool RopUsesSource(BYTE code) { return RopUses(code, 1); }
-bool RopUsesPattern(BYTE code) { return RopUses(code, 2); }
+bool RopUsesDestination(BYTE code)
+{
+    return RopUses(code, 0);
+}
+bool RopUsesSource(BYTE code)
+{
+    return RopUses(code, 1);
+}
+bool RopUsesPattern(BYTE code)
+{
+    return RopUses(code, 2);
+}
 
 // Truth-table index = pattern bit * 4 + source bit * 2 + destination bit.
 uint32_t ApplyRop(BYTE code, uint32_t pattern, uint32_t source, uint32_t destination)
@@ -52,7 +61,8 @@ uint32_t ApplyRop(BYTE code, uint32_t pattern, uint32_t source, uint32_t destina
     for (int i = 0; i < 8; ++i) {
         if (!((code >> i) & 1))
             continue;
-        result |= ((i & 4) ? pattern : ~pattern) & ((i & 2) ? source : ~source) & ((i & 1) ? destination : ~destination);
+        result |=
+            ((i & 4) ? pattern : ~pattern) & ((i & 2) ? source : ~source) & ((i & 1) ? destination : ~destination);
     }
     return result & kRgbMask;
 }
@@ -188,10 +198,10 @@ BOOL StretchTransfer(HDC destination, int x, int y, int cx, int cy, HDC source, 
         sourceBitmap = source->m_Bitmap;
         Extent srcX = NormaliseExtent(ToBitmapX(*source, sx), scx);
         Extent srcY = NormaliseExtent(ToBitmapY(*source, sy), scy);
-        columns = StretchMap(destX.length, srcX.start, srcX.length, destX.negative != srcX.negative,
-                             sourceBitmap->m_Width);
-        rows = StretchMap(destY.length, srcY.start, srcY.length, destY.negative != srcY.negative,
-                          sourceBitmap->m_Height);
+        columns =
+            StretchMap(destX.length, srcX.start, srcX.length, destX.negative != srcX.negative, sourceBitmap->m_Width);
+        rows =
+            StretchMap(destY.length, srcY.start, srcY.length, destY.negative != srcY.negative, sourceBitmap->m_Height);
         if (sourceBitmap == dc.m_Bitmap) {
             copyLeft = std::max(srcX.start, 0);
             copyTop = std::max(srcY.start, 0);
@@ -269,7 +279,7 @@ BOOL StretchTransfer(HDC destination, int x, int y, int cx, int cy, HDC source, 
     return TRUE;
 }
 
-} // namespace
+}  // namespace
 
 BOOL BitBlt(HDC destination, int x, int y, int cx, int cy, HDC source, int sx, int sy, DWORD rop)
 {

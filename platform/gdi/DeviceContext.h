@@ -29,12 +29,12 @@ struct DeviceContext {
     };
 
     DeviceKind m_Kind = DeviceKind::Memory;
-    BitmapObject* m_Bitmap = nullptr;          // the pixels drawn into
-    std::unique_ptr<BitmapObject> m_Own;       // display, surface or the memory DC's 1 x 1 bitmap
-    POINT m_Origin;                            // surface position of device (0, 0)
-    Region m_System;                           // device pixels; surface DCs only: the window's visible part
+    BitmapObject* m_Bitmap = nullptr;     // the pixels drawn into
+    std::unique_ptr<BitmapObject> m_Own;  // display, surface or the memory DC's 1 x 1 bitmap
+    POINT m_Origin;                       // surface position of device (0, 0)
+    Region m_System;                      // device pixels; surface DCs only: the window's visible part
     bool m_HasClip = false;
-    Region m_Clip;                             // device pixels
+    Region m_Clip;  // device pixels
     POINT m_ViewportOrg;
     POINT m_BrushOrg;
     POINT m_Position;
@@ -82,8 +82,14 @@ void ForEachSpan(const Region& visible, const RECT& rect, F&& f)
 }
 
 // Logical point to bitmap coordinates.
-inline int ToBitmapX(const DeviceContext& dc, int x) { return x + dc.m_ViewportOrg.x + dc.m_Origin.x; }
-inline int ToBitmapY(const DeviceContext& dc, int y) { return y + dc.m_ViewportOrg.y + dc.m_Origin.y; }
+inline int ToBitmapX(const DeviceContext& dc, int x)
+{
+    return x + dc.m_ViewportOrg.x + dc.m_Origin.x;
+}
+inline int ToBitmapY(const DeviceContext& dc, int y)
+{
+    return y + dc.m_ViewportOrg.y + dc.m_Origin.y;
+}
 
 // Pattern or solid colour of a brush at a bitmap pixel.
 uint32_t BrushPixel(const DeviceContext& dc, const BrushObject& brush, int x, int y);
@@ -91,4 +97,4 @@ uint32_t BrushPixel(const DeviceContext& dc, const BrushObject& brush, int x, in
 // Fills a logical rectangle with a brush (no raster operation beyond copy).
 void FillWithBrush(DeviceContext& dc, const RECT& logical, const BrushObject& brush);
 
-} // namespace gdi
+}  // namespace gdi

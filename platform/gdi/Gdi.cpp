@@ -19,8 +19,8 @@ constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;
 
 bool IsValidDepth(int bitsPerPixel)
 {
-    return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 ||
-           bitsPerPixel == 24 || bitsPerPixel == 32;
+    return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 ||
+           bitsPerPixel == 32;
 }
 
 std::unique_ptr<BitmapObject> MakeDeviceBitmap(int width, int height, int bitsPerPixel)
@@ -143,7 +143,7 @@ int CombineClip(HDC hdc, const Region& region, Region::Operation operation)
     return RegionType(EffectiveClip(*hdc));
 }
 
-} // namespace
+}  // namespace
 
 namespace gdi {
 
@@ -162,7 +162,7 @@ Region VisibleRegion(const DeviceContext& dc)
                            Region::Operation::And);
 }
 
-} // namespace gdi
+}  // namespace gdi
 
 // ---- Display and device contexts -----------------------------------------------------------
 

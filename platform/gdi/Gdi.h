@@ -366,8 +366,7 @@ BOOL TransparentBlt(HDC destination, int x, int y, int cx, int cy, HDC source, i
                     UINT transparent);
 BOOL AlphaBlend(HDC destination, int x, int y, int cx, int cy, HDC source, int sx, int sy, int scx, int scy,
                 BLENDFUNCTION blend);
-BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG vertexCount, const void* mesh, ULONG meshCount,
-                  ULONG mode);
+BOOL GradientFill(HDC hdc, const TRIVERTEX* vertices, ULONG vertexCount, const void* mesh, ULONG meshCount, ULONG mode);
 // Copies a packed DIB 1:1: the rectangle (sx, sy, cx, cy) of the DIB (sy counted from the
 // bottom row, as in Win32) to (x, y). Answers the scan lines copied.
 int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD cx, DWORD cy, int sx, int sy, UINT start, UINT lines,
@@ -393,7 +392,7 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect);
 // ---- Icons ---------------------------------------------------------------------------------
 HICON CreateIconIndirect(const ICONINFO* info);  // copies the bitmaps
 BOOL DestroyIcon(HICON icon);
-BOOL GetIconInfo(HICON icon, ICONINFO* info);    // answers new copies the caller deletes
+BOOL GetIconInfo(HICON icon, ICONINFO* info);  // answers new copies the caller deletes
 BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH flickerFree, UINT flags);
 
 // ---- Text ----------------------------------------------------------------------------------

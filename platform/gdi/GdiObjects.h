@@ -17,9 +17,9 @@ struct GdiObject {
     GdiObject(const GdiObject&) = delete;
     GdiObject& operator=(const GdiObject&) = delete;
 
-    int m_Selections = 0;         // device contexts holding the object selected
-    bool m_DeletePending = false; // DeleteObject came while selected: freed when released
-    bool m_Stock = false;         // stock objects are never freed
+    int m_Selections = 0;          // device contexts holding the object selected
+    bool m_DeletePending = false;  // DeleteObject came while selected: freed when released
+    bool m_Stock = false;          // stock objects are never freed
 };
 
 enum class BitmapStorage { Device, DibSection, Display };
@@ -67,8 +67,8 @@ struct RegionObject final : GdiObject {
 struct IconObject final : GdiObject {
     int m_Width = 0;
     int m_Height = 0;
-    Surface m_Colour;   // 0xAARRGGBB when m_HasAlpha, else 0x00RRGGBB
-    Surface m_Mask;     // 0 keeps the icon pixel, 0xFFFFFF keeps the target (AND mask)
+    Surface m_Colour;  // 0xAARRGGBB when m_HasAlpha, else 0x00RRGGBB
+    Surface m_Mask;    // 0 keeps the icon pixel, 0xFFFFFF keeps the target (AND mask)
     bool m_HasAlpha = false;
     POINT m_Hotspot;
     bool m_IsIcon = true;

@@ -179,7 +179,7 @@ void WriteRow32(uint8_t* p, int count, const uint32_t* in)
     }
 }
 
-} // namespace
+}  // namespace
 
 std::span<const RGBQUAD> StandardPalette(int bitsPerPixel)
 {
@@ -291,9 +291,7 @@ std::optional<DibLayout> DibLayout::From(const BITMAPINFO* info, UINT usage)
 
 void DibLayout::ReadRow(const uint8_t* row, int x, int count, uint32_t* out) const
 {
-    auto colour = [this](int index) -> uint32_t {
-        return index < colorCount ? PixelFromQuad(colors[index]) : 0;
-    };
+    auto colour = [this](int index) -> uint32_t { return index < colorCount ? PixelFromQuad(colors[index]) : 0; };
     switch (bitsPerPixel) {
     case 1:
         for (int i = 0; i < count; ++i) {
@@ -333,8 +331,8 @@ void DibLayout::ReadRow(const uint8_t* row, int x, int count, uint32_t* out) con
             if (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)
                 out[i] = value;  // keeps the fourth byte: AlphaBlend reads it
             else
-                out[i] = (FromMask(value, masks[0]) << 16) | (FromMask(value, masks[1]) << 8) |
-                         FromMask(value, masks[2]);
+                out[i] =
+                    (FromMask(value, masks[0]) << 16) | (FromMask(value, masks[1]) << 8) | FromMask(value, masks[2]);
         }
         break;
     default:
@@ -429,7 +427,7 @@ DibLayout SectionLayout(const BitmapObject& bitmap)
     return layout;
 }
 
-} // namespace
+}  // namespace
 
 void ReadSpan(const BitmapObject& bitmap, int x, int y, int count, uint32_t* out)
 {
@@ -485,4 +483,4 @@ uint32_t ReadPixel(const BitmapObject& bitmap, int x, int y)
     return pixel;
 }
 
-} // namespace gdi
+}  // namespace gdi

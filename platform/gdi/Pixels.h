@@ -65,4 +65,4 @@ void ReadSpan(const BitmapObject& bitmap, int x, int y, int count, uint32_t* out
 void WriteSpan(BitmapObject& bitmap, int x, int y, int count, const uint32_t* in);
 uint32_t ReadPixel(const BitmapObject& bitmap, int x, int y);
 
-} // namespace gdi
+}  // namespace gdi

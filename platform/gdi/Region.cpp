@@ -69,7 +69,7 @@ const std::vector<Region::Span>* SpansAt(const std::vector<Region::Band>& bands,
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 Region::Region(const RECT& rect)
 {

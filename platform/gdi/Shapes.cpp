@@ -39,7 +39,7 @@ void FillWithBrush(DeviceContext& dc, const RECT& logical, const BrushObject& br
     });
 }
 
-} // namespace gdi
+}  // namespace gdi
 
 namespace {
 
@@ -97,7 +97,7 @@ void CopyBitmapPixels(HBITMAP bitmap, Surface& out)
         ReadSpan(*bitmap, 0, row, bitmap->m_Width, out.Row(row));
 }
 
-} // namespace
+}  // namespace
 
 HPEN CreatePen(int style, int width, COLORREF colour)
 {

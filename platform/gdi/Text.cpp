@@ -216,7 +216,7 @@ std::string StripPrefixes(const std::string& text)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 void LoadFontAliases()
 {

@@ -44,8 +44,10 @@ namespace {
 UINT Modifiers(guint state)
 {
     UINT modifiers = 0;
-    if (state & GDK_SHIFT_MASK) modifiers |= MK_SHIFT;
-    if (state & GDK_CONTROL_MASK) modifiers |= MK_CONTROL;
+    if (state & GDK_SHIFT_MASK)
+        modifiers |= MK_SHIFT;
+    if (state & GDK_CONTROL_MASK)
+        modifiers |= MK_CONTROL;
     return modifiers;
 }
 
@@ -59,28 +61,45 @@ int VirtualKey(guint keyval)
 {
     switch (keyval) {
     case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter: return VK_RETURN;
-    case GDK_KEY_Escape: return VK_ESCAPE;
+    case GDK_KEY_KP_Enter:
+        return VK_RETURN;
+    case GDK_KEY_Escape:
+        return VK_ESCAPE;
     case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab: return VK_TAB;
-    case GDK_KEY_BackSpace: return VK_BACK;
-    case GDK_KEY_space: return VK_SPACE;
-    case GDK_KEY_Left: return VK_LEFT;
-    case GDK_KEY_Up: return 0x26;
-    case GDK_KEY_Right: return VK_RIGHT;
-    case GDK_KEY_Down: return 0x28;
-    case GDK_KEY_Home: return 0x24;
-    case GDK_KEY_End: return 0x23;
-    case GDK_KEY_Delete: return VK_DELETE;
+    case GDK_KEY_ISO_Left_Tab:
+        return VK_TAB;
+    case GDK_KEY_BackSpace:
+        return VK_BACK;
+    case GDK_KEY_space:
+        return VK_SPACE;
+    case GDK_KEY_Left:
+        return VK_LEFT;
+    case GDK_KEY_Up:
+        return 0x26;
+    case GDK_KEY_Right:
+        return VK_RIGHT;
+    case GDK_KEY_Down:
+        return 0x28;
+    case GDK_KEY_Home:
+        return 0x24;
+    case GDK_KEY_End:
+        return 0x23;
+    case GDK_KEY_Delete:
+        return VK_DELETE;
     case GDK_KEY_Shift_L:
-    case GDK_KEY_Shift_R: return VK_SHIFT;
+    case GDK_KEY_Shift_R:
+        return VK_SHIFT;
     case GDK_KEY_Control_L:
-    case GDK_KEY_Control_R: return VK_CONTROL;
+    case GDK_KEY_Control_R:
+        return VK_CONTROL;
     case GDK_KEY_Alt_L:
-    case GDK_KEY_Alt_R: return 0x12;
-    default: break;
+    case GDK_KEY_Alt_R:
+        return 0x12;
+    default:
+        break;
     }
-    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) return 0x70 + static_cast<int>(keyval - GDK_KEY_F1);
+    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12)
+        return 0x70 + static_cast<int>(keyval - GDK_KEY_F1);
     guint upper = gdk_keyval_to_upper(keyval);
     if ((upper >= GDK_KEY_A && upper <= GDK_KEY_Z) || (upper >= GDK_KEY_0 && upper <= GDK_KEY_9))
         return static_cast<int>(upper);
@@ -93,7 +112,8 @@ std::string MenuLabel(const std::string& text)
     std::string label;
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        if (c == '\t') break;
+        if (c == '\t')
+            break;
         if (c == '&') {
             if (i + 1 < text.size() && text[i + 1] == '&') {
                 label += '&';
@@ -112,7 +132,8 @@ std::string MenuLabel(const std::string& text)
 
 GdkPixbuf* IconPixbuf(HICON icon)
 {
-    if (!icon || icon->m_Width <= 0 || icon->m_Height <= 0) return nullptr;
+    if (!icon || icon->m_Width <= 0 || icon->m_Height <= 0)
+        return nullptr;
     GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, icon->m_Width, icon->m_Height);
     guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
     int stride = gdk_pixbuf_get_rowstride(pixbuf);
@@ -135,10 +156,14 @@ GdkPixbuf* IconPixbuf(HICON icon)
 const char* CursorName(CursorShape shape)
 {
     switch (shape) {
-    case CursorShape::Hand: return "pointer";
-    case CursorShape::IBeam: return "text";
-    case CursorShape::Wait: return "wait";
-    case CursorShape::Arrow: break;
+    case CursorShape::Hand:
+        return "pointer";
+    case CursorShape::IBeam:
+        return "text";
+    case CursorShape::Wait:
+        return "wait";
+    case CursorShape::Arrow:
+        break;
     }
     return "default";
 }
@@ -149,11 +174,12 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data)
 {
     auto* top = static_cast<GtkBackend::TopLevel*>(data);
     const Surface* surface = WindowSystem::Current().TopLevelSurface(top->window);
-    if (!surface || surface->Width() <= 0 || surface->Height() <= 0) return FALSE;
+    if (!surface || surface->Width() <= 0 || surface->Height() <= 0)
+        return FALSE;
     // The surface's 0x00RRGGBB words are cairo's RGB24 layout; cairo only reads them here.
     cairo_surface_t* image = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(surface->Row(0))), CAIRO_FORMAT_RGB24,
-        surface->Width(), surface->Height(), surface->Width() * 4);
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(surface->Row(0))), CAIRO_FORMAT_RGB24, surface->Width(),
+        surface->Height(), surface->Width() * 4);
     cairo_set_source_surface(cr, image, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
@@ -170,11 +196,13 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer)
 gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer)
 {
     // GTK adds its own double- and triple-click events; the window system times clicks itself.
-    if (event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE) return TRUE;
-    if (event->button != 1 && event->button != 3) return TRUE;
+    if (event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE)
+        return TRUE;
+    if (event->button != 1 && event->button != 3)
+        return TRUE;
     WindowSystem::Current().MouseButtonEvent(event->button == 1 ? MouseButton::Left : MouseButton::Right,
-                                             event->type == GDK_BUTTON_PRESS,
-                                             RootPoint(event->x_root, event->y_root), Modifiers(event->state));
+                                             event->type == GDK_BUTTON_PRESS, RootPoint(event->x_root, event->y_root),
+                                             Modifiers(event->state));
     return TRUE;
 }
 
@@ -199,13 +227,16 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer)
     bool dialogKey = virtualKey == VK_RETURN || virtualKey == VK_ESCAPE || virtualKey == VK_TAB;
     // An edit field with the focus types for itself; only the dialog keys go to the dialog.
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
-    if (focus && GTK_IS_ENTRY(focus) && !dialogKey) return FALSE;
+    if (focus && GTK_IS_ENTRY(focus) && !dialogKey)
+        return FALSE;
     bool down = event->type == GDK_KEY_PRESS;
     WindowSystem& system = WindowSystem::Current();
-    if (virtualKey != 0) system.KeyEvent(virtualKey, down);
+    if (virtualKey != 0)
+        system.KeyEvent(virtualKey, down);
     if (down && !(event->state & GDK_CONTROL_MASK)) {
         gunichar character = gdk_keyval_to_unicode(event->keyval);
-        if (character >= 0x20 && character != 0x7F) system.CharEvent(character);
+        if (character >= 0x20 && character != 0x7F)
+            system.CharEvent(character);
     }
     return TRUE;
 }
@@ -221,12 +252,14 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer data)
 {
     auto* top = static_cast<GtkBackend::TopLevel*>(data);
     GdkWindow* gdkWindow = gtk_widget_get_window(widget);
-    if (!gdkWindow) return FALSE;
+    if (!gdkWindow)
+        return FALSE;
     int x = 0;
     int y = 0;
     gdk_window_get_origin(gdkWindow, &x, &y);
     if (top->movePending) {
-        if (x != top->requestedTopLeft.x || y != top->requestedTopLeft.y) return FALSE;
+        if (x != top->requestedTopLeft.x || y != top->requestedTopLeft.y)
+            return FALSE;
         top->movePending = false;
     }
     WindowSystem::Current().TopLevelMovedByUser(top->window, {x, y});
@@ -236,19 +269,22 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer data)
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data)
 {
     auto* top = static_cast<GtkBackend::TopLevel*>(data);
-    if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    if (!(event->changed_mask & GDK_WINDOW_STATE_ICONIFIED))
+        return FALSE;
     bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     top->iconified = iconified;
     bool systemMinimised = (top->window->m_Style & WS_MINIMIZE) != 0;
     // The user restored or minimised the window through the desktop (task bar, keys).
-    if (iconified != systemMinimised) ShowWindow(top->window, iconified ? SW_MINIMIZE : SW_RESTORE);
+    if (iconified != systemMinimised)
+        ShowWindow(top->window, iconified ? SW_MINIMIZE : SW_RESTORE);
     return FALSE;
 }
 
 void OnEditChanged(GtkEditable* editable, gpointer data)
 {
     auto* child = static_cast<GtkBackend::NativeChild*>(data);
-    if (child->settingText) return;
+    if (child->settingText)
+        return;
     WindowSystem::Current().NativeEditChanged(child->window, gtk_entry_get_text(GTK_ENTRY(editable)));
 }
 
@@ -256,7 +292,8 @@ void OnEditChanged(GtkEditable* editable, gpointer data)
 gboolean OnEditFocusIn(GtkWidget*, GdkEvent*, gpointer data)
 {
     auto* child = static_cast<GtkBackend::NativeChild*>(data);
-    if (GetFocus() != child->window) SetFocus(child->window);
+    if (GetFocus() != child->window)
+        SetFocus(child->window);
     return FALSE;
 }
 
@@ -276,7 +313,8 @@ gboolean SetFlagLater(gpointer data)
 gboolean ReleaseAfterMoveDrag(gpointer)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (system) system->MouseButtonEvent(MouseButton::Left, false, system->CursorPos(), 0);
+    if (system)
+        system->MouseButtonEvent(MouseButton::Left, false, system->CursorPos(), 0);
     return G_SOURCE_REMOVE;
 }
 
@@ -293,7 +331,8 @@ std::string FromGtkString(gchar* text)
 
 std::unique_ptr<GtkBackend> GtkBackend::Create()
 {
-    if (!gtk_init_check(nullptr, nullptr)) return nullptr;
+    if (!gtk_init_check(nullptr, nullptr))
+        return nullptr;
     return std::unique_ptr<GtkBackend>(new GtkBackend());
 }
 
@@ -315,12 +354,16 @@ GtkBackend::GtkBackend()
 GtkBackend::~GtkBackend()
 {
     for (unsigned source : m_SignalSources)
-        if (source != 0) g_source_remove(source);
+        if (source != 0)
+            g_source_remove(source);
     for (auto& [window, child] : m_NativeChildren)
-        if (child->widget) gtk_widget_destroy(child->widget);
+        if (child->widget)
+            gtk_widget_destroy(child->widget);
     for (auto& [window, top] : m_TopLevels)
-        if (top->gtkWindow) gtk_widget_destroy(top->gtkWindow);
-    if (m_EditStyle) g_object_unref(m_EditStyle);
+        if (top->gtkWindow)
+            gtk_widget_destroy(top->gtkWindow);
+    if (m_EditStyle)
+        g_object_unref(m_EditStyle);
 }
 
 void GtkBackend::Attach(WindowSystem& system)
@@ -347,7 +390,8 @@ WaitResult GtkBackend::WaitForEvents(uint64_t deadline)
         timeout = g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(wait), SetFlagLater, &fired, nullptr);
     }
     g_main_context_iteration(nullptr, TRUE);
-    if (timeout != 0 && !fired) g_source_remove(timeout);
+    if (timeout != 0 && !fired)
+        g_source_remove(timeout);
     return WaitResult::Events;
 }
 
@@ -382,7 +426,8 @@ void GtkBackend::TopLevelCreated(HWND window, const Surface&)
     gtk_window_set_title(GTK_WINDOW(gtkWindow), window->m_Text.c_str());
     if (TopLevel* owner = FindTopLevel(window->m_Owner)) {
         gtk_window_set_transient_for(GTK_WINDOW(gtkWindow), GTK_WINDOW(owner->gtkWindow));
-        if (!(window->m_ExStyle & WS_EX_APPWINDOW)) gtk_window_set_skip_taskbar_hint(GTK_WINDOW(gtkWindow), TRUE);
+        if (!(window->m_ExStyle & WS_EX_APPWINDOW))
+            gtk_window_set_skip_taskbar_hint(GTK_WINDOW(gtkWindow), TRUE);
     }
     gtk_widget_add_events(gtkWindow, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                          GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK |
@@ -418,7 +463,8 @@ void GtkBackend::ApplyGeometry(TopLevel& top)
     int x = 0;
     int y = 0;
     GdkWindow* gdkWindow = gtk_widget_get_window(top.gtkWindow);
-    if (gdkWindow) gdk_window_get_origin(gdkWindow, &x, &y);
+    if (gdkWindow)
+        gdk_window_get_origin(gdkWindow, &x, &y);
     if (!gdkWindow || x != rect.left || y != rect.top) {
         top.movePending = gdkWindow != nullptr;
         top.requestedTopLeft = {rect.left, rect.top};
@@ -428,7 +474,8 @@ void GtkBackend::ApplyGeometry(TopLevel& top)
     gtk_window_resize(gtkWindow, width, height);
     gtk_widget_queue_draw(top.gtkWindow);
     for (auto& [window, child] : m_NativeChildren)
-        if (m_System && m_System->TopLevelOf(window) == top.window) PlaceNativeChild(*child);
+        if (m_System && m_System->TopLevelOf(window) == top.window)
+            PlaceNativeChild(*child);
 }
 
 void GtkBackend::ApplyShape(TopLevel& top)
@@ -453,7 +500,8 @@ void GtkBackend::ApplyIcon(TopLevel& top)
 {
     GList* icons = nullptr;
     for (HICON icon : {top.window->m_BigIcon, top.window->m_SmallIcon}) {
-        if (GdkPixbuf* pixbuf = IconPixbuf(icon)) icons = g_list_append(icons, pixbuf);
+        if (GdkPixbuf* pixbuf = IconPixbuf(icon))
+            icons = g_list_append(icons, pixbuf);
     }
     gtk_window_set_icon_list(GTK_WINDOW(top.gtkWindow), icons);
     g_list_free_full(icons, g_object_unref);
@@ -462,7 +510,8 @@ void GtkBackend::ApplyIcon(TopLevel& top)
 void GtkBackend::ApplyState(TopLevel& top)
 {
     bool minimised = (top.window->m_Style & WS_MINIMIZE) != 0;
-    if (minimised == top.iconified) return;
+    if (minimised == top.iconified)
+        return;
     top.iconified = minimised;
     if (minimised)
         gtk_window_iconify(GTK_WINDOW(top.gtkWindow));
@@ -473,18 +522,23 @@ void GtkBackend::ApplyState(TopLevel& top)
 void GtkBackend::ApplyCursor(TopLevel& top)
 {
     GdkWindow* gdkWindow = gtk_widget_get_window(top.gtkWindow);
-    if (!gdkWindow) return;
+    if (!gdkWindow)
+        return;
     GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(gdkWindow), CursorName(m_Cursor));
     gdk_window_set_cursor(gdkWindow, cursor);
-    if (cursor) g_object_unref(cursor);
+    if (cursor)
+        g_object_unref(cursor);
 }
 
 void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
 {
     TopLevel* top = FindTopLevel(window);
-    if (!top) return;
+    if (!top)
+        return;
     switch (change) {
-    case TopLevelChange::Geometry: ApplyGeometry(*top); break;
+    case TopLevelChange::Geometry:
+        ApplyGeometry(*top);
+        break;
     case TopLevelChange::Visibility:
         if (window->m_Style & WS_VISIBLE) {
             if (!top->shown) {
@@ -499,10 +553,18 @@ void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
             top->shown = false;
         }
         break;
-    case TopLevelChange::Shape: ApplyShape(*top); break;
-    case TopLevelChange::Title: gtk_window_set_title(GTK_WINDOW(top->gtkWindow), window->m_Text.c_str()); break;
-    case TopLevelChange::Icon: ApplyIcon(*top); break;
-    case TopLevelChange::State: ApplyState(*top); break;
+    case TopLevelChange::Shape:
+        ApplyShape(*top);
+        break;
+    case TopLevelChange::Title:
+        gtk_window_set_title(GTK_WINDOW(top->gtkWindow), window->m_Text.c_str());
+        break;
+    case TopLevelChange::Icon:
+        ApplyIcon(*top);
+        break;
+    case TopLevelChange::State:
+        ApplyState(*top);
+        break;
     case TopLevelChange::Enabled:
         // A disabled window (the owner of a modal dialog) keeps its look; the window system
         // drops its input.
@@ -513,7 +575,8 @@ void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
 void GtkBackend::SurfaceUpdated(HWND window, const RECT& dirty)
 {
     TopLevel* top = FindTopLevel(window);
-    if (!top) return;
+    if (!top)
+        return;
     gtk_widget_queue_draw_area(top->gtkWindow, dirty.left, dirty.top, dirty.right - dirty.left,
                                dirty.bottom - dirty.top);
 }
@@ -521,7 +584,8 @@ void GtkBackend::SurfaceUpdated(HWND window, const RECT& dirty)
 void GtkBackend::TopLevelDestroyed(HWND window)
 {
     auto found = m_TopLevels.find(window);
-    if (found == m_TopLevels.end()) return;
+    if (found == m_TopLevels.end())
+        return;
     for (auto it = m_NativeChildren.begin(); it != m_NativeChildren.end();) {
         if (it->second->parent == found->second->fixed) {
             gtk_widget_destroy(it->second->widget);
@@ -538,7 +602,8 @@ void GtkBackend::TopLevelDestroyed(HWND window)
 
 void* GtkBackend::ParentWidget(HWND window) const
 {
-    if (!m_System) return nullptr;
+    if (!m_System)
+        return nullptr;
     TopLevel* top = FindTopLevel(m_System->TopLevelOf(window));
     return top ? top->fixed : nullptr;
 }
@@ -562,12 +627,14 @@ void GtkBackend::PlaceNativeChild(NativeChild& child)
 
 void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
 {
-    if (!m_System) return;
+    if (!m_System)
+        return;
     auto found = m_NativeChildren.find(window);
     NativeChild* child = found == m_NativeChildren.end() ? nullptr : found->second.get();
     if (!child) {
         auto* parent = static_cast<GtkWidget*>(ParentWidget(window));
-        if (!parent) return;
+        if (!parent)
+            return;
         auto record = std::make_unique<NativeChild>();
         record->backend = this;
         record->window = window;
@@ -614,7 +681,8 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
         if (window->m_SelectionStart != child->selectionStart || window->m_SelectionEnd != child->selectionEnd) {
             child->selectionStart = window->m_SelectionStart;
             child->selectionEnd = window->m_SelectionEnd;
-            gtk_editable_select_region(GTK_EDITABLE(child->widget), CharacterOffset(window->m_Text, child->selectionStart),
+            gtk_editable_select_region(GTK_EDITABLE(child->widget),
+                                       CharacterOffset(window->m_Text, child->selectionStart),
                                        CharacterOffset(window->m_Text, child->selectionEnd));
         }
     }
@@ -623,7 +691,8 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
 void GtkBackend::NativeChildDestroyed(HWND window)
 {
     auto found = m_NativeChildren.find(window);
-    if (found == m_NativeChildren.end()) return;
+    if (found == m_NativeChildren.end())
+        return;
     gtk_widget_destroy(found->second->widget);
     m_NativeChildren.erase(found);
 }
@@ -634,7 +703,8 @@ void GtkBackend::WebNavigate(HWND webView, const std::string& url)
     if (found == m_NativeChildren.end()) {
         NativeChildChanged(webView, NativeChildKind::WebView);
         found = m_NativeChildren.find(webView);
-        if (found == m_NativeChildren.end()) return;
+        if (found == m_NativeChildren.end())
+            return;
     }
 #ifdef TESSMARK_HAVE_WEBKIT
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(found->second->widget), url.c_str());
@@ -653,15 +723,18 @@ void GtkBackend::CaptureChanged(HWND)
 
 void GtkBackend::SetCursorShape(CursorShape shape)
 {
-    if (shape == m_Cursor) return;
+    if (shape == m_Cursor)
+        return;
     m_Cursor = shape;
-    for (auto& [window, top] : m_TopLevels) ApplyCursor(*top);
+    for (auto& [window, top] : m_TopLevels)
+        ApplyCursor(*top);
 }
 
 bool GtkBackend::BeginMoveDrag(HWND window, POINT screenPoint)
 {
     TopLevel* top = FindTopLevel(window);
-    if (!top || !top->shown) return false;
+    if (!top || !top->shown)
+        return false;
     top->movePending = false;
     gtk_window_begin_move_drag(GTK_WINDOW(top->gtkWindow), 1, screenPoint.x, screenPoint.y,
                                gtk_get_current_event_time());
@@ -675,8 +748,10 @@ RECT GtkBackend::WorkArea()
 {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
-    if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
-    if (!monitor) return {0, 0, 1024, 768};
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor)
+        return {0, 0, 1024, 768};
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
     return {area.x, area.y, area.x + area.width, area.y + area.height};
@@ -688,7 +763,8 @@ void GtkBackend::RunNestedLoop(const bool& done)
 {
     while (!done) {
         if (m_System) {
-            if (!m_System->PumpOne(true)) break;
+            if (!m_System->PumpOne(true))
+                break;
         } else {
             g_main_context_iteration(nullptr, TRUE);
         }
@@ -712,7 +788,8 @@ void OnDialogResponse(GtkDialog*, int response, gpointer data)
 GtkWindow* OwnerWindow(GtkBackend& backend, HWND owner)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!owner || !system || !system->IsAlive(owner)) return nullptr;
+    if (!owner || !system || !system->IsAlive(owner))
+        return nullptr;
     return GTK_WINDOW(backend.NativeWindow(system->TopLevelOf(owner)));
 }
 
@@ -724,7 +801,8 @@ void AddFilter(GtkFileChooser* chooser, const std::string& description, const st
     size_t start = 0;
     while (start <= patterns.size()) {
         size_t end = patterns.find(';', start);
-        if (end == std::string::npos) end = patterns.size();
+        if (end == std::string::npos)
+            end = patterns.size();
         std::string pattern = patterns.substr(start, end - start);
         if (!pattern.empty()) {
             std::string caseless;
@@ -750,8 +828,10 @@ void AddFilter(GtkFileChooser* chooser, const std::string& description, const st
 int GtkBackend::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type)
 {
     GtkMessageType messageType = GTK_MESSAGE_OTHER;
-    if ((type & 0xF0) == MB_ICONEXCLAMATION) messageType = GTK_MESSAGE_WARNING;
-    if ((type & 0xF0) == MB_ICONINFORMATION) messageType = GTK_MESSAGE_INFO;
+    if ((type & 0xF0) == MB_ICONEXCLAMATION)
+        messageType = GTK_MESSAGE_WARNING;
+    if ((type & 0xF0) == MB_ICONINFORMATION)
+        messageType = GTK_MESSAGE_INFO;
     GtkWidget* dialog = gtk_message_dialog_new(OwnerWindow(*this, owner), GTK_DIALOG_MODAL, messageType,
                                                GTK_BUTTONS_NONE, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), caption.c_str());
@@ -761,7 +841,8 @@ int GtkBackend::MessageBox(HWND owner, const std::string& text, const std::strin
         gtk_dialog_add_button(GTK_DIALOG(dialog), "否(_N)", GTK_RESPONSE_NO);
     } else {
         gtk_dialog_add_button(GTK_DIALOG(dialog), "确定", GTK_RESPONSE_OK);
-        if (buttons == MB_OKCANCEL) gtk_dialog_add_button(GTK_DIALOG(dialog), "取消", GTK_RESPONSE_CANCEL);
+        if (buttons == MB_OKCANCEL)
+            gtk_dialog_add_button(GTK_DIALOG(dialog), "取消", GTK_RESPONSE_CANCEL);
     }
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), buttons == MB_YESNO ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
@@ -773,26 +854,32 @@ int GtkBackend::MessageBox(HWND owner, const std::string& text, const std::strin
     RunNestedLoop(run.done);
     gtk_widget_destroy(dialog);
     switch (run.response) {
-    case GTK_RESPONSE_YES: return IDYES;
-    case GTK_RESPONSE_NO: return IDNO;
-    case GTK_RESPONSE_CANCEL: return IDCANCEL;
-    case GTK_RESPONSE_OK: return IDOK;
-    default: return buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
+    case GTK_RESPONSE_YES:
+        return IDYES;
+    case GTK_RESPONSE_NO:
+        return IDNO;
+    case GTK_RESPONSE_CANCEL:
+        return IDCANCEL;
+    case GTK_RESPONSE_OK:
+        return IDOK;
+    default:
+        return buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
     }
 }
 
 std::optional<std::vector<std::string>> GtkBackend::ChooseFiles(const FileChooserRequest& request)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.empty() ? "打开" : request.title.c_str(),
-                                                    OwnerWindow(*this, request.owner), GTK_FILE_CHOOSER_ACTION_OPEN,
-                                                    "取消(_C)", GTK_RESPONSE_CANCEL, "打开(_O)", GTK_RESPONSE_ACCEPT,
-                                                    nullptr);
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        request.title.empty() ? "打开" : request.title.c_str(), OwnerWindow(*this, request.owner),
+        GTK_FILE_CHOOSER_ACTION_OPEN, "取消(_C)", GTK_RESPONSE_CANCEL, "打开(_O)", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_file_chooser_set_select_multiple(chooser, request.multiSelect);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    for (const auto& [description, patterns] : request.filters) AddFilter(chooser, description, patterns);
-    if (!request.initialFolder.empty()) gtk_file_chooser_set_current_folder(chooser, request.initialFolder.c_str());
+    for (const auto& [description, patterns] : request.filters)
+        AddFilter(chooser, description, patterns);
+    if (!request.initialFolder.empty())
+        gtk_file_chooser_set_current_folder(chooser, request.initialFolder.c_str());
     DialogRun run;
     g_signal_connect(dialog, "response", G_CALLBACK(OnDialogResponse), &run);
     gtk_widget_show(dialog);
@@ -804,9 +891,11 @@ std::optional<std::vector<std::string>> GtkBackend::ChooseFiles(const FileChoose
     if (run.response == GTK_RESPONSE_ACCEPT) {
         std::vector<std::string> files;
         GSList* names = gtk_file_chooser_get_filenames(chooser);
-        for (GSList* item = names; item; item = item->next) files.push_back(static_cast<const char*>(item->data));
+        for (GSList* item = names; item; item = item->next)
+            files.push_back(static_cast<const char*>(item->data));
         g_slist_free_full(names, g_free);
-        if (!files.empty()) result = std::move(files);
+        if (!files.empty())
+            result = std::move(files);
     }
     gtk_widget_destroy(dialog);
     return result;
@@ -814,10 +903,10 @@ std::optional<std::vector<std::string>> GtkBackend::ChooseFiles(const FileChoose
 
 std::optional<std::string> GtkBackend::ChooseFolder(const FolderChooserRequest& request)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.empty() ? "选择文件夹" : request.title.c_str(),
-                                                    OwnerWindow(*this, request.owner),
-                                                    GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消(_C)",
-                                                    GTK_RESPONSE_CANCEL, "选择(_S)", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(request.title.empty() ? "选择文件夹" : request.title.c_str(),
+                                    OwnerWindow(*this, request.owner), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                    "取消(_C)", GTK_RESPONSE_CANCEL, "选择(_S)", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -834,8 +923,10 @@ std::optional<std::string> GtkBackend::ChooseFolder(const FolderChooserRequest& 
     std::optional<std::string> result;
     if (run.response == GTK_RESPONSE_ACCEPT) {
         std::string folder = FromGtkString(gtk_file_chooser_get_filename(chooser));
-        if (folder.empty()) folder = FromGtkString(gtk_file_chooser_get_current_folder(chooser));
-        if (!folder.empty()) result = std::move(folder);
+        if (folder.empty())
+            folder = FromGtkString(gtk_file_chooser_get_current_folder(chooser));
+        if (!folder.empty())
+            result = std::move(folder);
     }
     gtk_widget_destroy(dialog);
     return result;
@@ -864,10 +955,12 @@ void OnMenuDeactivate(GtkMenuShell*, gpointer data)
 
 UINT GtkBackend::TrackPopupMenu(HMENU menu, POINT screenPoint, HWND owner)
 {
-    if (!menu || !m_System) return 0;
+    if (!menu || !m_System)
+        return 0;
     TopLevel* top = FindTopLevel(m_System->TopLevelOf(owner));
     GdkWindow* gdkWindow = top ? gtk_widget_get_window(top->gtkWindow) : nullptr;
-    if (!gdkWindow) return 0;
+    if (!gdkWindow)
+        return 0;
     MenuRun run;
     GtkWidget* popup = gtk_menu_new();
     for (const MenuItem& item : menu->items) {
@@ -889,9 +982,12 @@ UINT GtkBackend::TrackPopupMenu(HMENU menu, POINT screenPoint, HWND owner)
     gdk_window_get_origin(gdkWindow, &originX, &originY);
     GdkRectangle anchor = {screenPoint.x - originX, screenPoint.y - originY, 1, 1};
     GdkEvent* trigger = gtk_get_current_event();
-    gtk_menu_popup_at_rect(GTK_MENU(popup), gdkWindow, &anchor, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST, trigger);
-    if (trigger) gdk_event_free(trigger);
-    if (!gtk_widget_get_visible(popup)) run.done = true;
+    gtk_menu_popup_at_rect(GTK_MENU(popup), gdkWindow, &anchor, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                           trigger);
+    if (trigger)
+        gdk_event_free(trigger);
+    if (!gtk_widget_get_visible(popup))
+        run.done = true;
     RunNestedLoop(run.done);
     gtk_widget_destroy(popup);
     return run.chosen;
@@ -899,18 +995,21 @@ UINT GtkBackend::TrackPopupMenu(HMENU menu, POINT screenPoint, HWND owner)
 
 bool GtkBackend::OpenAddress(const std::string& address)
 {
-    if (address.empty()) return false;
+    if (address.empty())
+        return false;
     std::string uri = address;
     if (address[0] == '/') {
         gchar* fileUri = g_filename_to_uri(address.c_str(), nullptr, nullptr);
-        if (!fileUri) return false;
+        if (!fileUri)
+            return false;
         uri = FromGtkString(fileUri);
     } else if (address.find(':') == std::string::npos) {
         uri = "http://" + address;
     }
     GError* error = nullptr;
     gboolean shown = gtk_show_uri_on_window(nullptr, uri.c_str(), GDK_CURRENT_TIME, &error);
-    if (error) g_error_free(error);
+    if (error)
+        g_error_free(error);
     return shown != FALSE;
 }
 
@@ -920,9 +1019,11 @@ bool GtkBackend::ScreenPixels(const RECT& area, std::vector<uint32_t>& pixels) c
 {
     int width = area.right - area.left;
     int height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return false;
+    if (width <= 0 || height <= 0)
+        return false;
     GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), area.left, area.top, width, height);
-    if (!shot) return false;
+    if (!shot)
+        return false;
     const guchar* data = gdk_pixbuf_get_pixels(shot);
     int stride = gdk_pixbuf_get_rowstride(shot);
     int channels = gdk_pixbuf_get_n_channels(shot);

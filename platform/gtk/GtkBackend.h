@@ -75,7 +75,7 @@ private:
     std::map<HWND, std::unique_ptr<TopLevel>> m_TopLevels;
     std::map<HWND, std::unique_ptr<NativeChild>> m_NativeChildren;
     CursorShape m_Cursor = CursorShape::Arrow;
-    void* m_EditStyle = nullptr;  // GtkCssProvider for edit fields
+    void* m_EditStyle = nullptr;                        // GtkCssProvider for edit fields
     std::list<std::function<void()>> m_SignalHandlers;  // stable addresses for GLib
     std::vector<unsigned> m_SignalSources;
 };

@@ -49,7 +49,10 @@ HeadlessBackend& HeadlessBackend::ReleaseRight()
     return Queue([this] { m_System->MouseButtonEvent(MouseButton::Right, false, m_System->CursorPos(), m_Modifiers); });
 }
 
-HeadlessBackend& HeadlessBackend::Click(int x, int y) { return MoveMouse(x, y).PressLeft().ReleaseLeft(); }
+HeadlessBackend& HeadlessBackend::Click(int x, int y)
+{
+    return MoveMouse(x, y).PressLeft().ReleaseLeft();
+}
 
 HeadlessBackend& HeadlessBackend::SetModifiers(UINT modifiers)
 {
@@ -65,7 +68,8 @@ HeadlessBackend& HeadlessBackend::PressKey(int virtualKey)
 HeadlessBackend& HeadlessBackend::Type(const std::string& utf8)
 {
     return Queue([this, utf8] {
-        for (size_t offset = 0; offset < utf8.size();) m_System->CharEvent(NextCodePoint(utf8, offset));
+        for (size_t offset = 0; offset < utf8.size();)
+            m_System->CharEvent(NextCodePoint(utf8, offset));
     });
 }
 
@@ -74,7 +78,10 @@ HeadlessBackend& HeadlessBackend::Advance(uint64_t milliseconds)
     return Queue([this, milliseconds] { AdvanceNow(milliseconds); });
 }
 
-HeadlessBackend& HeadlessBackend::Then(std::function<void()> step) { return Queue(std::move(step)); }
+HeadlessBackend& HeadlessBackend::Then(std::function<void()> step)
+{
+    return Queue(std::move(step));
+}
 
 void HeadlessBackend::AdvanceNow(uint64_t milliseconds)
 {
@@ -82,8 +89,10 @@ void HeadlessBackend::AdvanceNow(uint64_t milliseconds)
     for (;;) {
         m_System->RunUntilIdle();
         uint64_t due = m_System->NextTimerDue();
-        if (due > target) break;
-        if (due > m_Now) m_Now = due;
+        if (due > target)
+            break;
+        if (due > m_Now)
+            m_Now = due;
     }
     m_Now = target;
     m_System->RunUntilIdle();
@@ -91,7 +100,8 @@ void HeadlessBackend::AdvanceNow(uint64_t milliseconds)
 
 bool HeadlessBackend::RunNextItem()
 {
-    if (m_Queue.empty()) return false;
+    if (m_Queue.empty())
+        return false;
     auto item = std::move(m_Queue.front());
     m_Queue.pop_front();
     item();
@@ -102,7 +112,8 @@ void HeadlessBackend::Run()
 {
     for (;;) {
         m_System->RunUntilIdle();
-        if (!RunNextItem()) break;
+        if (!RunNextItem())
+            break;
     }
 }
 
@@ -111,10 +122,13 @@ bool HeadlessBackend::RunUntil(const std::function<bool()>& done, int realTimeou
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
     for (;;) {
         m_System->RunUntilIdle();
-        if (done()) return true;
-        if (RunNextItem()) continue;
+        if (done())
+            return true;
+        if (RunNextItem())
+            continue;
         // Other threads' progress is polled: only window-system work wakes the back end.
-        if (std::chrono::steady_clock::now() >= deadline) return done();
+        if (std::chrono::steady_clock::now() >= deadline)
+            return done();
         std::unique_lock lock(m_WakeMutex);
         m_WakeSignal.wait_for(lock, std::chrono::milliseconds(5), [&] { return m_WakePending; });
         m_WakePending = false;
@@ -123,7 +137,8 @@ bool HeadlessBackend::RunUntil(const std::function<bool()>& done, int realTimeou
 
 WaitResult HeadlessBackend::WaitForEvents(uint64_t)
 {
-    if (RunNextItem()) return WaitResult::Events;
+    if (RunNextItem())
+        return WaitResult::Events;
     {
         std::lock_guard lock(m_WakeMutex);
         if (m_WakePending) {
@@ -131,7 +146,8 @@ WaitResult HeadlessBackend::WaitForEvents(uint64_t)
             return WaitResult::Events;
         }
     }
-    if (onIdle && onIdle() && RunNextItem()) return WaitResult::Events;
+    if (onIdle && onIdle() && RunNextItem())
+        return WaitResult::Events;
     ++m_Stalls;
     return WaitResult::Stalled;
 }
@@ -146,7 +162,8 @@ void HeadlessBackend::Wake()
 int HeadlessBackend::MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type)
 {
     messageBoxes.push_back({owner, text, caption, type});
-    if (messageBoxAnswers.empty()) return IDOK;
+    if (messageBoxAnswers.empty())
+        return IDOK;
     int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();
     return answer;
@@ -155,7 +172,8 @@ int HeadlessBackend::MessageBox(HWND owner, const std::string& text, const std::
 std::optional<std::vector<std::string>> HeadlessBackend::ChooseFiles(const FileChooserRequest& request)
 {
     fileRequests.push_back(request);
-    if (fileChoices.empty()) return std::nullopt;
+    if (fileChoices.empty())
+        return std::nullopt;
     auto choice = fileChoices.front();
     fileChoices.pop_front();
     return choice;
@@ -164,7 +182,8 @@ std::optional<std::vector<std::string>> HeadlessBackend::ChooseFiles(const FileC
 std::optional<std::string> HeadlessBackend::ChooseFolder(const FolderChooserRequest& request)
 {
     folderRequests.push_back(request);
-    if (folderChoices.empty()) return std::nullopt;
+    if (folderChoices.empty())
+        return std::nullopt;
     auto choice = folderChoices.front();
     folderChoices.pop_front();
     return choice;
@@ -173,7 +192,8 @@ std::optional<std::string> HeadlessBackend::ChooseFolder(const FolderChooserRequ
 UINT HeadlessBackend::TrackPopupMenu(HMENU menu, POINT screenPoint, HWND owner)
 {
     menus.push_back({menu ? menu->items : std::vector<MenuItem>{}, screenPoint, owner});
-    if (menuChoices.empty()) return 0;
+    if (menuChoices.empty())
+        return 0;
     UINT choice = menuChoices.front();
     menuChoices.pop_front();
     return choice;

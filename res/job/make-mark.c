@@ -71,8 +71,7 @@ int main(int argc, char** argv)
     Word(cr);
     cairo_surface_flush(base);
     for (int i = 0; i < kBlurPasses; ++i)
-        BoxBlur(cairo_image_surface_get_data(base), cairo_image_surface_get_stride(base), kWidth, kHeight,
-                kBlurRadius);
+        BoxBlur(cairo_image_surface_get_data(base), cairo_image_surface_get_stride(base), kWidth, kHeight, kBlurRadius);
     cairo_surface_mark_dirty(base);
 
     /* Layer 2: the crisp word on top. */

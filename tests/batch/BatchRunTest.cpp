@@ -193,8 +193,9 @@ TEST(BatchRun, ListModeTakesEveryEntryAsListed)
     run.RunBatch();
     EXPECT_TRUE(run.IsDone());
     EXPECT_EQ(FilesIn(dir / "out"), (std::set<std::string>{"a.jpg", "D.bmp"}));
-    EXPECT_EQ(recorder.statuses, (std::vector<std::string>{"正在载入文件" + a + " 1/3", "正在载入文件" + absent + " 2/3",
-                                                           "正在载入文件" + d + " 3/3"}));
+    EXPECT_EQ(recorder.statuses,
+              (std::vector<std::string>{"正在载入文件" + a + " 1/3", "正在载入文件" + absent + " 2/3",
+                                        "正在载入文件" + d + " 3/3"}));
 }
 
 TEST(BatchRun, ListsLongerThanTheArrayAreProcessedWhole)
@@ -237,7 +238,8 @@ TEST(BatchRun, WorkerThreadPublishesDoneAndCanBeStoppedAfterItsFile)
     // files already being composed.
     fs::create_directories(dir / "many");
     for (int i = 0; i < 6; ++i)
-        WriteBmp24(dir / "many" / ("m" + std::to_string(i) + ".bmp"), SolidImage(16, 16, 0, static_cast<uint8_t>(i), 0));
+        WriteBmp24(dir / "many" / ("m" + std::to_string(i) + ".bmp"),
+                   SolidImage(16, 16, 0, static_cast<uint8_t>(i), 0));
     for (int workers : {1, 2}) {
         SCOPED_TRACE(workers);
         Recorder recorder;

@@ -89,7 +89,7 @@ std::vector<uint8_t> EncodeBmp24(const TestImage& image)
     PutLE32(out, pixelBytes);  // image size
     PutLE32(out, 0);           // resolution
     PutLE32(out, 0);
-    PutLE32(out, 0);           // colours used
+    PutLE32(out, 0);  // colours used
     PutLE32(out, 0);
     for (int row = image.height - 1; row >= 0; --row) {
         size_t start = out.size();
@@ -131,7 +131,8 @@ TestImage ExpectedComposite(const TestImage& source, const TestImage& mark, int 
             int cy = top + y;
             if (cx < 0 || cy < 0 || cx >= canvas.width || cy >= canvas.height)
                 continue;
-            blend(canvas.At(cx, cy), mark.At(x, y), mark.alpha.empty() ? 255 : mark.alpha[static_cast<size_t>(y) * mark.width + x]);
+            blend(canvas.At(cx, cy), mark.At(x, y),
+                  mark.alpha.empty() ? 255 : mark.alpha[static_cast<size_t>(y) * mark.width + x]);
         }
     }
     return canvas;
@@ -182,8 +183,7 @@ bool DecodeWithEngine(const std::filesystem::path& path, TestImage& image)
         image.alpha.resize(static_cast<size_t>(image.width) * image.height);
         for (int y = 0; y < image.height; ++y)
             for (int x = 0; x < image.width; ++x)
-                image.alpha[static_cast<size_t>(y) * image.width + x] =
-                    picture.AlphaGet(x, image.height - 1 - y);
+                image.alpha[static_cast<size_t>(y) * image.width + x] = picture.AlphaGet(x, image.height - 1 - y);
     }
     return true;
 }

@@ -10,7 +10,8 @@
 TEST(FolderListing, OrdersByUpperCaseFoldedBytesThenByBytes)
 {
     // Folding to upper case puts '_' (0x5F) after every letter, and "a" before "B".
-    std::vector<std::string> names = {"b.jpg", "_x.jpg", "A.jpg", "a.jpg", "B.JPG", "1.png", "ab", "a", "照片.jpg", "Z"};
+    std::vector<std::string> names = {"b.jpg", "_x.jpg", "A.jpg", "a.jpg",    "B.JPG",
+                                      "1.png", "ab",     "a",     "照片.jpg", "Z"};
     std::sort(names.begin(), names.end(), FolderNameLess);
     EXPECT_EQ(names, (std::vector<std::string>{"1.png", "a", "A.jpg", "a.jpg", "ab", "B.JPG", "b.jpg", "Z", "_x.jpg",
                                                "照片.jpg"}));

@@ -96,8 +96,8 @@ TEST(JobSettings, NumbersConvertLikeAtoiAndLongValuesAreCut)
     TempDir dir;
     std::string path = (dir / "config.ini").string();
     std::string longFolder(6000, 'f');
-    WriteText(path, "[common]\nSrcFileType=5\nPosType= 7x\nPosX=abc\nPosY=-2147483648\nSrcFolderSite=" + longFolder +
-                        "\n");
+    WriteText(path,
+              "[common]\nSrcFileType=5\nPosType= 7x\nPosX=abc\nPosY=-2147483648\nSrcFolderSite=" + longFolder + "\n");
     JobSettings settings;
     settings.LoadFromIni(path);
     EXPECT_EQ(settings.SrcFileType, 5);
@@ -110,7 +110,12 @@ TEST(JobSettings, NumbersConvertLikeAtoiAndLongValuesAreCut)
         const char* text;
         int32_t value;
     };
-    const Case cases[] = {{"", 0}, {"  -15", -15}, {"+8", 8}, {"12abc", 12}, {"- 3", 0}, {"99999999999", 2147483647},
+    const Case cases[] = {{"", 0},
+                          {"  -15", -15},
+                          {"+8", 8},
+                          {"12abc", 12},
+                          {"- 3", 0},
+                          {"99999999999", 2147483647},
                           {"-99999999999", -2147483647 - 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -71,12 +71,30 @@ TEST(MarkComposer, ImageTypeComesFromTheTextAfterTheLastDot)
         int32_t type;
     };
     const Case cases[] = {
-        {"Photo.JPG", 3},       {"photo.jpeg", 3},       {"x.jpe", 3},           {"x.JFIF", 3},
-        {"anim.gif", 3},        {"a.PNG", 4},            {"scan.TIFF", 1},       {"x.tif", 1},
-        {"x.bmp", 1},           {"x.dib", 1},            {"x.pcx", 1},           {"x.wbmp", 1},
-        {"x.wmf", 1},           {"x.tga", 1},            {"readme.txt", 0},      {"png", 4},
-        {"/pics.old/photo", 0}, {"archive.tar.png", 4},  {"x.jpg ", 0},          {"照片.Jpg", 3},
-        {"x.ｊｐｇ", 0},        {"", 0},                 {"x.", 0},              {"/a/b.ico", 0},
+        {"Photo.JPG", 3},
+        {"photo.jpeg", 3},
+        {"x.jpe", 3},
+        {"x.JFIF", 3},
+        {"anim.gif", 3},
+        {"a.PNG", 4},
+        {"scan.TIFF", 1},
+        {"x.tif", 1},
+        {"x.bmp", 1},
+        {"x.dib", 1},
+        {"x.pcx", 1},
+        {"x.wbmp", 1},
+        {"x.wmf", 1},
+        {"x.tga", 1},
+        {"readme.txt", 0},
+        {"png", 4},
+        {"/pics.old/photo", 0},
+        {"archive.tar.png", 4},
+        {"x.jpg ", 0},
+        {"照片.Jpg", 3},
+        {"x.ｊｐｇ", 0},
+        {"", 0},
+        {"x.", 0},
+        {"/a/b.ico", 0},
     };
     CMarkComposer composer;
     for (const Case& c : cases) {
@@ -93,9 +111,8 @@ TEST(MarkComposer, CornerTablePlacesTheWatermark)
         POINT expected;
     };
     const Case cases[] = {
-        {0, 20, 20, {20, 20}},  {1, 20, 20, {880, 20}}, {2, 20, 20, {20, 600}},
-        {3, 20, 20, {880, 600}}, {7, 20, 20, {880, 600}}, {-1, 0, 0, {900, 620}},
-        {0, -15, -5, {-15, -5}},
+        {0, 20, 20, {20, 20}},   {1, 20, 20, {880, 20}}, {2, 20, 20, {20, 600}},  {3, 20, 20, {880, 600}},
+        {7, 20, 20, {880, 600}}, {-1, 0, 0, {900, 620}}, {0, -15, -5, {-15, -5}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.posType);
@@ -213,14 +230,10 @@ TEST(MarkComposer, WatermarkLandsAtItsCornerAndIsClippedToTheCanvas)
         RECT expected;
     };
     const Case cases[] = {
-        {"mark.bmp", 0, 3, 2, {3, 2, 9, 6}},
-        {"mark.bmp", 1, 3, 2, {31, 2, 37, 6}},
-        {"mark.bmp", 2, 3, 2, {3, 24, 9, 28}},
-        {"mark.bmp", 3, 3, 2, {31, 24, 37, 28}},
-        {"mark.bmp", 9, 3, 2, {31, 24, 37, 28}},
-        {"mark.bmp", 0, -2, -1, {0, 0, 4, 3}},
-        {"mark.bmp", 3, -3, -2, {37, 28, 40, 30}},
-        {"big.bmp", 0, 0, 25, {0, 25, 40, 30}},
+        {"mark.bmp", 0, 3, 2, {3, 2, 9, 6}},       {"mark.bmp", 1, 3, 2, {31, 2, 37, 6}},
+        {"mark.bmp", 2, 3, 2, {3, 24, 9, 28}},     {"mark.bmp", 3, 3, 2, {31, 24, 37, 28}},
+        {"mark.bmp", 9, 3, 2, {31, 24, 37, 28}},   {"mark.bmp", 0, -2, -1, {0, 0, 4, 3}},
+        {"mark.bmp", 3, -3, -2, {37, 28, 40, 30}}, {"big.bmp", 0, 0, 25, {0, 25, 40, 30}},
     };
     CMarkComposer composer;
     ComposeWorkspace workspace;
@@ -228,8 +241,8 @@ TEST(MarkComposer, WatermarkLandsAtItsCornerAndIsClippedToTheCanvas)
         SCOPED_TRACE(std::string(c.mark) + " corner " + std::to_string(c.posType));
         const BYTE* file = nullptr;
         size_t size = 0;
-        WatermarkJob job{(dir / "src.bmp").string(), (dir / c.mark).string(), (dir / "o.bmp").string(), c.posType,
-                         c.posX, c.posY};
+        WatermarkJob job{
+            (dir / "src.bmp").string(), (dir / c.mark).string(), (dir / "o.bmp").string(), c.posType, c.posX, c.posY};
         ASSERT_EQ(composer.BuildIntermediate(job, workspace, file, size), ComposeResult::Written);
         RECT found = FindColour(file, 0, 0, 255);
         EXPECT_TRUE(SameRect(found, c.expected)) << Describe(found);
@@ -251,8 +264,8 @@ TEST(MarkComposer, BitmapOutputMatchesTheHandComputedComposition)
     ComposeWorkspace workspace;
     for (int32_t posType : {0, 1, 2, 3}) {
         SCOPED_TRACE(posType);
-        WatermarkJob job{(dir / "src.bmp").string(), (dir / "mark.png").string(), (dir / "out.bmp").string(), posType,
-                         4, -3};
+        WatermarkJob job{
+            (dir / "src.bmp").string(), (dir / "mark.png").string(), (dir / "out.bmp").string(), posType, 4, -3};
         ASSERT_EQ(composer.ComposeFile(job, (dir / "temp.bmp").string(), workspace), ComposeResult::Written);
         EXPECT_EQ(ReadFileBytes(dir / "out.bmp"), EncodeBmp24(ExpectedComposite(source, markAsStored, posType, 4, -3)));
         // The intermediate file is exactly as long as its size field says.
@@ -273,8 +286,8 @@ TEST(MarkComposer, MemoryIntermediateGivesTheSameBytesAsTheFile)
     ComposeWorkspace workspace;
     for (const char* output : {"a.png", "a.jpg", "a.bmp", "a.gif"}) {
         SCOPED_TRACE(output);
-        WatermarkJob job{(dir / "src.png").string(), (dir / "mark.png").string(), (dir / "file" / output).string(), 3,
-                         5, 5};
+        WatermarkJob job{
+            (dir / "src.png").string(), (dir / "mark.png").string(), (dir / "file" / output).string(), 3, 5, 5};
         std::filesystem::create_directories(dir / "file");
         std::filesystem::create_directories(dir / "memory");
         ASSERT_EQ(composer.ComposeFile(job, (dir / "temp.bmp").string(), workspace), ComposeResult::Written);

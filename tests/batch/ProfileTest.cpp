@@ -31,7 +31,8 @@ TEST(Profile, LooksUpSectionsAndKeysIgnoringCaseAndFallsBackToTheDefault)
 {
     TempDir dir;
     std::string path = (dir / "config.ini").string();
-    std::string text = "; comment\r\n[Other]\r\nPosX=1\r\n[COMMON]\r\n  posx = 15 \r\nName=a=b\r\n[common]\r\nPosX=99\r\n";
+    std::string text =
+        "; comment\r\n[Other]\r\nPosX=1\r\n[COMMON]\r\n  posx = 15 \r\nName=a=b\r\n[common]\r\nPosX=99\r\n";
     WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
     struct Case {
         const char* section;

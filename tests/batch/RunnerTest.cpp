@@ -194,16 +194,18 @@ TEST(Runner, KilledRunsNeverLeaveCutShortFiles)
             ASSERT_TRUE(EncodeWithEngine(src / ("p" + std::to_string(i) + ".jpg"), picture, PICTURE_FORMAT_JPG));
     }
     ASSERT_TRUE(EncodeWithEngine(dir / "mark.png", SoftMark(60, 30), PICTURE_FORMAT_PNG));
-    const std::vector<std::string> arguments = {
-        "--set", "SrcFileType=0", "--set", "SrcFolderSite=" + src.string(), "--set",
-        "WaterMarkFileSite=" + (dir / "mark.png").string(), "--set", "SrcFileSite=" + std::string(2000, 'x') + ";",
-        "-j", "1"};
+    const std::vector<std::string> arguments = {"--set", "SrcFileType=0",
+                                                "--set", "SrcFolderSite=" + src.string(),
+                                                "--set", "WaterMarkFileSite=" + (dir / "mark.png").string(),
+                                                "--set", "SrcFileSite=" + std::string(2000, 'x') + ";",
+                                                "-j",    "1"};
 
     std::string printed;
     auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(runner.Run(arguments, printed), 0) << printed;
     // Kills fall anywhere in the time a whole run takes (start-up included).
-    auto runMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    auto runMicroseconds =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
     const auto reference = Contents(runner.Folder() / "output");
     ASSERT_EQ(reference.size(), 8u);
     const std::vector<uint8_t> config = ReadFileBytes(runner.Folder() / "config.ini");

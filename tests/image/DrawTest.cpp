@@ -23,8 +23,9 @@ public:
         // A background that differs from pixel to pixel, so misplaced reads show.
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                SetPixel(m_Dc, x, y, RGB(static_cast<BYTE>(17 * x + 3), static_cast<BYTE>(29 * y + 7),
-                                         static_cast<BYTE>(11 * (x + y) + 100)));
+                SetPixel(m_Dc, x, y,
+                         RGB(static_cast<BYTE>(17 * x + 3), static_cast<BYTE>(29 * y + 7),
+                             static_cast<BYTE>(11 * (x + y) + 100)));
     }
     ~Canvas()
     {
@@ -124,7 +125,7 @@ void FillRandom24(CPicture& picture, std::mt19937& random)
             picture.GetBits(y)[x] = static_cast<BYTE>(random());
 }
 
-} // namespace
+}  // namespace
 
 TEST(PictureDraw, WorkedBlendValues)
 {

@@ -41,17 +41,10 @@ TEST(PictureCreate, SizesFollowDepthAndWidth)
         DWORD effWidth, sizeImage, colors, size;
     };
     const Case cases[] = {
-        {10, 3, 24, 24, 32, 96, 0, 136},
-        {10, 3, 1, 1, 4, 12, 2, 60},
-        {10, 3, 0, 1, 4, 12, 2, 60},
-        {10, 3, 2, 4, 8, 24, 16, 128},
-        {10, 3, 3, 4, 8, 24, 16, 128},
-        {10, 3, 5, 8, 12, 36, 256, 1100},
-        {10, 3, 7, 8, 12, 36, 256, 1100},
-        {10, 3, 16, 24, 32, 96, 0, 136},
-        {10, 3, 32, 24, 32, 96, 0, 136},
-        {33, 1, 1, 1, 8, 8, 2, 56},
-        {0, 5, 24, 24, 0, 0, 0, 40},
+        {10, 3, 24, 24, 32, 96, 0, 136},  {10, 3, 1, 1, 4, 12, 2, 60},     {10, 3, 0, 1, 4, 12, 2, 60},
+        {10, 3, 2, 4, 8, 24, 16, 128},    {10, 3, 3, 4, 8, 24, 16, 128},   {10, 3, 5, 8, 12, 36, 256, 1100},
+        {10, 3, 7, 8, 12, 36, 256, 1100}, {10, 3, 16, 24, 32, 96, 0, 136}, {10, 3, 32, 24, 32, 96, 0, 136},
+        {33, 1, 1, 1, 8, 8, 2, 56},       {0, 5, 24, 24, 0, 0, 0, 40},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.bpp);
@@ -298,7 +291,8 @@ TEST(PictureGeometry, FlipMirrorAndRotationsMoveEveryPixelAndAlpha)
         Mapping source;  // where the new pixel (x, y) comes from in the old picture
     };
     const Case cases[] = {
-        {"flip", &CPicture::Flip, false, [](long x, long y, long, long h, long& sx, long& sy) { sx = x, sy = h - 1 - y; }},
+        {"flip", &CPicture::Flip, false,
+         [](long x, long y, long, long h, long& sx, long& sy) { sx = x, sy = h - 1 - y; }},
         {"mirror", &CPicture::Mirror, false,
          [](long x, long y, long w, long, long& sx, long& sy) { sx = w - 1 - x, sy = y; }},
         {"rotate left", &CPicture::RotateLeft, true,

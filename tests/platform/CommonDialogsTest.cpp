@@ -8,8 +8,7 @@
 
 namespace {
 
-constexpr char kImageFilter[] =
-    "全部图片文件|*.bmp;*.jpg;*.jpeg;*.png|全部文件|*.*|";
+constexpr char kImageFilter[] = "全部图片文件|*.bmp;*.jpg;*.jpeg;*.png|全部文件|*.*|";
 
 TEST(FileChooser, MultipleSelectionComesBackPathByPath)
 {
@@ -20,7 +19,8 @@ TEST(FileChooser, MultipleSelectionComesBackPathByPath)
     ASSERT_EQ(chooser.DoModal(), IDOK);
 
     std::vector<std::string> paths;
-    for (POSITION position = chooser.GetStartPosition(); position;) paths.push_back(chooser.GetNextPathName(position));
+    for (POSITION position = chooser.GetStartPosition(); position;)
+        paths.push_back(chooser.GetNextPathName(position));
     EXPECT_EQ(paths, (std::vector<std::string>{"/pics/x.jpg", "/pics/y.png"}));
 
     ASSERT_EQ(desktop.backend->fileRequests.size(), 1u);
@@ -55,7 +55,8 @@ TEST(FileChooser, SingleSelectionCancelAndOverflow)
 
 int Preselect(HWND chooser, UINT message, LPARAM, LPARAM data)
 {
-    if (message == BFFM_INITIALIZED) SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, data);
+    if (message == BFFM_INITIALIZED)
+        SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, data);
     return 0;
 }
 

@@ -148,7 +148,8 @@ TEST(ModalDialog, AWorkerThreadsDialogRunsOnTheInterfaceThreadWhileTheWorkerWait
     bool mainDisabled = false;
     desktop.backend->onIdle = [&] {
         HWND top = desktop.system->TopLevelWindows().front();
-        if (top == main.m_hWnd) return false;
+        if (top == main.m_hWnd)
+            return false;
         shownOn = std::this_thread::get_id();
         mainDisabled = !IsWindowEnabled(main.m_hWnd);
         desktop.backend->PressKey(VK_RETURN);
@@ -178,11 +179,23 @@ TEST(IntegerField, AcceptsOnlyWholeSignedDecimalNumbers)
         int value;
     };
     const Case cases[] = {
-        {"15", true, 15},       {" 15\t", true, 15},     {"\t-10 ", true, -10}, {"+7", true, 7},
-        {"0", true, 0},         {"  000", true, 0},      {"-0", false, 0},      {"", false, 0},
-        {"   ", false, 0},      {"1.5", false, 0},       {"15px", false, 0},    {"1 5", false, 0},
-        {"-", false, 0},        {"2147483647", true, 2147483647},              {"2147483648", false, 0},
-        {"-2147483648", true, -2147483647 - 1},          {"99999999999", false, 0},
+        {"15", true, 15},
+        {" 15\t", true, 15},
+        {"\t-10 ", true, -10},
+        {"+7", true, 7},
+        {"0", true, 0},
+        {"  000", true, 0},
+        {"-0", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"1.5", false, 0},
+        {"15px", false, 0},
+        {"1 5", false, 0},
+        {"-", false, 0},
+        {"2147483647", true, 2147483647},
+        {"2147483648", false, 0},
+        {"-2147483648", true, -2147483647 - 1},
+        {"99999999999", false, 0},
         // Only the first 31 characters are read: the tail beyond them does not count.
         {"                              7x", true, 7},
     };

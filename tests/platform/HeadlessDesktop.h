@@ -26,7 +26,8 @@ struct HeadlessDesktop {
         bitmap.width = width;
         bitmap.height = height;
         bitmap.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), colour);
-        for (auto [x, y] : keyPoints) bitmap.pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = key;
+        for (auto [x, y] : keyPoints)
+            bitmap.pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = key;
         system->Resources().AddBitmap(id, std::move(bitmap));
     }
 
@@ -43,7 +44,8 @@ public:
     size_t Count(UINT message) const
     {
         size_t count = 0;
-        for (UINT logged : log) count += logged == message;
+        for (UINT logged : log)
+            count += logged == message;
         return count;
     }
 
@@ -52,7 +54,8 @@ protected:
     {
         log.push_back(message);
         auto found = handlers.find(message);
-        if (found == handlers.end()) return false;
+        if (found == handlers.end())
+            return false;
         *result = found->second(wParam, lParam);
         return true;
     }

@@ -93,7 +93,8 @@ TEST(WindowPaint, PrintRendersTheEraseIntoAMemoryDC)
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    SendMessageA(painted.window.m_hWnd, WM_PRINT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND | PRF_OWNED);
+    SendMessageA(painted.window.m_hWnd, WM_PRINT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND | PRF_OWNED);
     EXPECT_EQ(GetPixel(memory, 50, 50), kGreen);
     SelectObject(memory, old);
     DeleteObject(bitmap);
@@ -115,7 +116,9 @@ TEST(WindowTimers, TicksFollowTheVirtualClockUntilKilled)
     window.SetTimer(2, 25);
     window.SetTimer(3, 1);  // raised to the 10 ms minimum
     desktop.backend->Advance(50).Run();
-    auto count = [&](UINT_PTR id) { return std::count_if(ticks.begin(), ticks.end(), [&](auto& t) { return t.first == id; }); };
+    auto count = [&](UINT_PTR id) {
+        return std::count_if(ticks.begin(), ticks.end(), [&](auto& t) { return t.first == id; });
+    };
     EXPECT_EQ(count(1), 5);
     EXPECT_EQ(count(2), 2);
     EXPECT_EQ(count(3), 5);
@@ -134,7 +137,8 @@ struct ButtonBench {
     ButtonBench()
     {
         parent.handlers[WM_COMMAND] = [this](WPARAM w, LPARAM) {
-            if (HIWORD(w) == BN_CLICKED) clicks.push_back(LOWORD(w));
+            if (HIWORD(w) == BN_CLICKED)
+                clicks.push_back(LOWORD(w));
             return LRESULT{0};
         };
         parent.handlers[WM_DRAWITEM] = [this](WPARAM, LPARAM l) {
@@ -210,7 +214,8 @@ TEST(MouseTracking, SetCursorAsksTheParentFirstThenSetsTheArrow)
     ButtonBench bench;
     bool parentTakes = true;
     bench.parent.handlers[WM_SETCURSOR] = [&](WPARAM, LPARAM) {
-        if (parentTakes) SetCursor(LoadCursorA(nullptr, IDC_HAND));
+        if (parentTakes)
+            SetCursor(LoadCursorA(nullptr, IDC_HAND));
         return LRESULT{parentTakes};
     };
     desktop.backend->MoveMouse(60, 55).Run();
@@ -228,9 +233,8 @@ TEST(MoveLoop, CaptionPressMovesTheWindowWithTheCursor)
         desktop.system->SetDragFullWindows(fullWindows);
         PaintedWindow painted(kBlue);
         RECT during{};
-        desktop.backend->MoveMouse(110, 110).PressLeft().Then([&] {
-            PostMessageA(painted.window.m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(10, 10));
-        });
+        desktop.backend->MoveMouse(110, 110).PressLeft().Then(
+            [&] { PostMessageA(painted.window.m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(10, 10)); });
         desktop.backend->MoveMouse(130, 150).Then([&] { GetWindowRect(painted.window.m_hWnd, &during); });
         desktop.backend->ReleaseLeft().Run();
         RECT after;
@@ -289,7 +293,8 @@ protected:
         static const MessageMap<ColouredStatic> kMap{
             OnReflectedCtlColor(&ColouredStatic::CtlColor, WM_CTLCOLORSTATIC),
         };
-        return kMap.Dispatch(*this, message, wParam, lParam, result) || CStatic::OnWndMsg(message, wParam, lParam, result);
+        return kMap.Dispatch(*this, message, wParam, lParam, result) ||
+               CStatic::OnWndMsg(message, wParam, lParam, result);
     }
 
 private:
@@ -313,7 +318,8 @@ TEST(StaticControl, PaintsWithTheBrushOfTheReflectedColourRequest)
     EXPECT_EQ(desktop.backend->Pixel(painted.window.m_hWnd, 68, 28), Px(kBlue));
     int white = 0;
     for (int y = 10; y < 30; ++y)
-        for (int x = 10; x < 30; ++x) white += desktop.backend->Pixel(painted.window.m_hWnd, x, y) == 0xFFFFFF;
+        for (int x = 10; x < 30; ++x)
+            white += desktop.backend->Pixel(painted.window.m_hWnd, x, y) == 0xFFFFFF;
     EXPECT_GT(white, 5) << "the text is drawn in the requested colour";
 }
 

@@ -35,11 +35,11 @@ struct BitmapSize {
 };
 
 constexpr BitmapSize kBitmapSizes[] = {
-    {131, 15, 14},  {132, 15, 14},  {133, 800, 600}, {134, 21, 17},  {135, 21, 17},  {136, 21, 17},
-    {137, 21, 17},  {138, 21, 17},  {139, 21, 17},   {143, 65, 54},  {144, 65, 54},  {145, 65, 54},
-    {146, 65, 54},  {147, 65, 54},  {148, 65, 54},   {149, 65, 54},  {150, 65, 54},  {151, 65, 54},
-    {152, 89, 27},  {153, 89, 27},  {154, 89, 27},   {155, 639, 461}, {156, 276, 169}, {157, 69, 23},
-    {158, 69, 23},  {159, 69, 23},  {160, 394, 215}, {161, 18, 18},  {162, 18, 18},  {163, 18, 18},
+    {131, 15, 14},   {132, 15, 14},   {133, 800, 600}, {134, 21, 17},   {135, 21, 17},   {136, 21, 17},
+    {137, 21, 17},   {138, 21, 17},   {139, 21, 17},   {143, 65, 54},   {144, 65, 54},   {145, 65, 54},
+    {146, 65, 54},   {147, 65, 54},   {148, 65, 54},   {149, 65, 54},   {150, 65, 54},   {151, 65, 54},
+    {152, 89, 27},   {153, 89, 27},   {154, 89, 27},   {155, 639, 461}, {156, 276, 169}, {157, 69, 23},
+    {158, 69, 23},   {159, 69, 23},   {160, 394, 215}, {161, 18, 18},   {162, 18, 18},   {163, 18, 18},
     {164, 394, 161}, {165, 394, 161}, {166, 394, 215}, {167, 276, 169}, {168, 227, 53},
 };
 
@@ -98,7 +98,8 @@ TEST(SkinBitmaps, WindowBackgroundsCutOnlyTheirRoundedCorners)
                 ASSERT_EQ(opaque, bitmap.width) << "row " << y;
             }
         }
-        for (auto [x, y] : {std::pair{0, 0}, {bitmap.width - 1, 0}, {0, bitmap.height - 1}, {bitmap.width - 1, bitmap.height - 1}})
+        for (auto [x, y] :
+             {std::pair{0, 0}, {bitmap.width - 1, 0}, {0, bitmap.height - 1}, {bitmap.width - 1, bitmap.height - 1}})
             EXPECT_EQ(PixelAt(bitmap, x, y), kMagenta) << x << "," << y;
     }
 }
@@ -199,7 +200,8 @@ TEST(SkinIcon, HasThreeSizesWithTransparentCorners)
 
 const DialogItemTemplate* FindItem(const DialogTemplate& dialog, int id)
 {
-    auto found = std::find_if(dialog.items.begin(), dialog.items.end(), [id](const DialogItemTemplate& item) { return item.id == id; });
+    auto found = std::find_if(dialog.items.begin(), dialog.items.end(),
+                              [id](const DialogItemTemplate& item) { return item.id == id; });
     return found == dialog.items.end() ? nullptr : &*found;
 }
 
@@ -213,40 +215,23 @@ struct ControlNeed {
 TEST(DialogTemplates, HaveTheControlsTheDialogsBind)
 {
     const ControlNeed needs[] = {
-        {102, 1001, WC_BUTTON, "指定图片文件"},
-        {102, 1002, "{8856F961-340A-11D0-A96B-00C04FD705A2}", nullptr},
-        {102, 1003, WC_BUTTON, "指定水印文件"},
-        {102, 1004, WC_BUTTON, "指定输出目录"},
-        {102, 1005, WC_BUTTON, "指定水印位置"},
-        {102, 1006, WC_BUTTON, "开始"},
-        {102, 1010, WC_STATIC, "处理情况"},
-        {102, 1011, WC_BUTTON, nullptr},
-        {102, 1012, WC_BUTTON, nullptr},
-        {102, 1013, WC_BUTTON, nullptr},
-        {102, 1021, WC_STATIC, "版本"},
-        {130, IDOK, WC_BUTTON, "确 定"},
-        {130, IDCANCEL, WC_BUTTON, "取 消"},
-        {130, 1003, WC_EDIT, nullptr},
-        {130, 1004, WC_BUTTON, "..."},
-        {130, 1005, WC_EDIT, nullptr},
-        {130, 1006, WC_BUTTON, "..."},
-        {130, 1007, WC_BUTTON, nullptr},
-        {130, 1008, WC_BUTTON, nullptr},
-        {131, IDOK, WC_BUTTON, "确 定"},
-        {131, IDCANCEL, WC_BUTTON, "取 消"},
-        {131, 1005, WC_EDIT, nullptr},
-        {131, 1006, WC_BUTTON, "..."},
-        {132, IDOK, WC_BUTTON, "确 定"},
-        {132, IDCANCEL, WC_BUTTON, "取 消"},
-        {132, 1003, WC_EDIT, nullptr},
-        {132, 1004, WC_BUTTON, "..."},
-        {133, IDOK, WC_BUTTON, "确 定"},
-        {133, IDCANCEL, WC_BUTTON, "取 消"},
-        {133, 1020, WC_BUTTON, "应用"},
-        {134, IDOK, WC_BUTTON, "关 闭"},
-        {134, 1021, WC_STATIC, "Tessmark 1.00"},
-        {135, IDOK, WC_BUTTON, "确 定"},
-        {135, 1023, WC_STATIC, "Static"},
+        {102, 1001, WC_BUTTON, "指定图片文件"}, {102, 1002, "{8856F961-340A-11D0-A96B-00C04FD705A2}", nullptr},
+        {102, 1003, WC_BUTTON, "指定水印文件"}, {102, 1004, WC_BUTTON, "指定输出目录"},
+        {102, 1005, WC_BUTTON, "指定水印位置"}, {102, 1006, WC_BUTTON, "开始"},
+        {102, 1010, WC_STATIC, "处理情况"},     {102, 1011, WC_BUTTON, nullptr},
+        {102, 1012, WC_BUTTON, nullptr},        {102, 1013, WC_BUTTON, nullptr},
+        {102, 1021, WC_STATIC, "版本"},         {130, IDOK, WC_BUTTON, "确 定"},
+        {130, IDCANCEL, WC_BUTTON, "取 消"},    {130, 1003, WC_EDIT, nullptr},
+        {130, 1004, WC_BUTTON, "..."},          {130, 1005, WC_EDIT, nullptr},
+        {130, 1006, WC_BUTTON, "..."},          {130, 1007, WC_BUTTON, nullptr},
+        {130, 1008, WC_BUTTON, nullptr},        {131, IDOK, WC_BUTTON, "确 定"},
+        {131, IDCANCEL, WC_BUTTON, "取 消"},    {131, 1005, WC_EDIT, nullptr},
+        {131, 1006, WC_BUTTON, "..."},          {132, IDOK, WC_BUTTON, "确 定"},
+        {132, IDCANCEL, WC_BUTTON, "取 消"},    {132, 1003, WC_EDIT, nullptr},
+        {132, 1004, WC_BUTTON, "..."},          {133, IDOK, WC_BUTTON, "确 定"},
+        {133, IDCANCEL, WC_BUTTON, "取 消"},    {133, 1020, WC_BUTTON, "应用"},
+        {134, IDOK, WC_BUTTON, "关 闭"},        {134, 1021, WC_STATIC, "Tessmark 1.00"},
+        {135, IDOK, WC_BUTTON, "确 定"},        {135, 1023, WC_STATIC, "Static"},
     };
     std::vector<ProgramDialog> dialogs = ProgramDialogTemplates();
     auto dialogOf = [&dialogs](int id) -> const DialogTemplate* {
@@ -290,13 +275,14 @@ TEST(DialogTemplates, KeepTheFixedPlacesOfUnmovedControls)
         int dialog, id, x, y, cx, cy;
     };
     const Place places[] = {
-        {130, 1007, 35, 50, 10, 9}, {130, 1008, 35, 76, 10, 9}, {134, 1021, 89, 58, 77, 8},
+        {130, 1007, 35, 50, 10, 9},  {130, 1008, 35, 76, 10, 9},  {134, 1021, 89, 58, 77, 8},
         {135, 1023, 66, 45, 83, 27}, {102, 1010, 112, 7, 58, 39}, {102, 1021, 119, 89, 127, 21},
     };
     std::vector<ProgramDialog> dialogs = ProgramDialogTemplates();
     for (const Place& place : places) {
         SCOPED_TRACE(std::to_string(place.dialog) + "/" + std::to_string(place.id));
-        auto dialog = std::find_if(dialogs.begin(), dialogs.end(), [&](const ProgramDialog& d) { return d.id == place.dialog; });
+        auto dialog =
+            std::find_if(dialogs.begin(), dialogs.end(), [&](const ProgramDialog& d) { return d.id == place.dialog; });
         ASSERT_NE(dialog, dialogs.end());
         const DialogItemTemplate* item = FindItem(dialog->dialog, place.id);
         ASSERT_NE(item, nullptr);

@@ -35,7 +35,8 @@ struct ControlStage {
     {
         int count = 0;
         for (int y = area.top; y < area.bottom; ++y)
-            for (int x = area.left; x < area.right; ++x) count += Pixel(x, y) == colour;
+            for (int x = area.left; x < area.right; ++x)
+                count += Pixel(x, y) == colour;
         return count;
     }
 
@@ -45,8 +46,10 @@ struct ControlStage {
         std::optional<RECT> box;
         for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x) {
-                if (Pixel(x, y) != colour) continue;
-                if (!box) box = RECT{x, y, x + 1, y + 1};
+                if (Pixel(x, y) != colour)
+                    continue;
+                if (!box)
+                    box = RECT{x, y, x + 1, y + 1};
                 box->left = std::min<LONG>(box->left, x);
                 box->top = std::min<LONG>(box->top, y);
                 box->right = std::max<LONG>(box->right, x + 1);

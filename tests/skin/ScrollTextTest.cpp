@@ -48,14 +48,16 @@ TEST(ScrollText, NextItemFollowsTheFirstCaseInsensitiveMatch)
 {
     StripStage bench;
     bench.strip.SetSpeed(10);
-    for (const char* text : {"A", "B", "a", "C"}) bench.strip.AddText(text);
+    for (const char* text : {"A", "B", "a", "C"})
+        bench.strip.AddText(text);
     bench.strip.Start();
     std::vector<std::string> shown{bench.strip.GetCurrent()->text};
     for (int tick = 0; tick < 6000 && shown.size() < 6; ++tick) {
         bench.desktop.backend->Advance(10).Run();
         const ScrollTextItem* current = bench.strip.GetCurrent();
         ASSERT_NE(current, nullptr);
-        if (current->rect.left == 788 && current->text != shown.back()) shown.push_back(current->text);
+        if (current->rect.left == 788 && current->text != shown.back())
+            shown.push_back(current->text);
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"A", "B", "a", "B", "a", "B"}));
 }

@@ -19,12 +19,15 @@ struct ButtonStage {
         desktop.AddBitmap(152, 89, 27, kHover);
         desktop.AddBitmap(154, 89, 27, kPressed);
         stage.parent.handlers[WM_COMMAND] = [this](WPARAM w, LPARAM) {
-            if (HIWORD(w) == BN_CLICKED) ++clicks;
+            if (HIWORD(w) == BN_CLICKED)
+                ++clicks;
             return LRESULT{0};
         };
-        HWND control = stage.AddControl(WC_BUTTON, "开始", BS_PUSHBUTTON | WS_BORDER, {kButton.left, kButton.top, 60, 40}, 1006);
+        HWND control =
+            stage.AddControl(WC_BUTTON, "开始", BS_PUSHBUTTON | WS_BORDER, {kButton.left, kButton.top, 60, 40}, 1006);
         button.SubclassWindow(control);
-        if (faces) button.SetBitmaps(153, 152, 154, 154, 0x1000000, 0);
+        if (faces)
+            button.SetBitmaps(153, 152, 154, 154, 0x1000000, 0);
         button.ShowText(showText);
         desktop.backend->Run();
     }

@@ -19,15 +19,19 @@ struct CheckStage {
         // The owner makes the four boxes one exclusive choice.
         stage.parent.handlers[WM_COMMAND] = [this](WPARAM w, LPARAM) {
             int id = LOWORD(w);
-            if (HIWORD(w) != BN_CLICKED || id < 1022 || id > 1025) return LRESULT{0};
+            if (HIWORD(w) != BN_CLICKED || id < 1022 || id > 1025)
+                return LRESULT{0};
             ++clicks;
-            for (int i = 0; i < 4; ++i) boxes[static_cast<size_t>(i)].SetCheck(1022 + i == id);
+            for (int i = 0; i < 4; ++i)
+                boxes[static_cast<size_t>(i)].SetCheck(1022 + i == id);
             return LRESULT{0};
         };
         for (int i = 0; i < 4; ++i) {
-            HWND control = stage.AddControl(WC_BUTTON, "左上角", BS_AUTOCHECKBOX, {50, 20 + 30 * i, 170, 20 + 30 * i + height}, 1022 + i);
+            HWND control = stage.AddControl(WC_BUTTON, "左上角", BS_AUTOCHECKBOX,
+                                            {50, 20 + 30 * i, 170, 20 + 30 * i + height}, 1022 + i);
             boxes[static_cast<size_t>(i)].SubclassWindow(control);
-            if (marks) boxes[static_cast<size_t>(i)].SetBitmaps(131, 132);
+            if (marks)
+                boxes[static_cast<size_t>(i)].SetBitmaps(131, 132);
         }
         desktop.backend->Run();
     }

@@ -51,7 +51,8 @@ public:
     explicit FrameDialog(bool withIcon = false) : CSkinDlg(kTemplate, nullptr), m_WithIcon(withIcon) {}
     ~FrameDialog() override
     {
-        if (m_LoadedIcon) DestroyIcon(m_LoadedIcon);
+        if (m_LoadedIcon)
+            DestroyIcon(m_LoadedIcon);
     }
     std::vector<UINT> sysCommands;
     std::function<void(CDC*)> overlay;
@@ -75,11 +76,13 @@ protected:
     }
     void DrawOverlay(CDC* pMemDC) override
     {
-        if (overlay) overlay(pMemDC);
+        if (overlay)
+            overlay(pMemDC);
     }
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
     {
-        if (message == WM_SYSCOMMAND) sysCommands.push_back(static_cast<UINT>(wParam));
+        if (message == WM_SYSCOMMAND)
+            sysCommands.push_back(static_cast<UINT>(wParam));
         return CSkinDlg::OnWndMsg(message, wParam, lParam, result);
     }
 
@@ -94,7 +97,8 @@ constexpr int kStillOpen = 99;
 intptr_t RunDialog(HeadlessDesktop& desktop, FrameDialog& dialog)
 {
     desktop.backend->Then([&] {
-        if (IsWindow(dialog.m_hWnd)) dialog.EndDialog(kStillOpen);
+        if (IsWindow(dialog.m_hWnd))
+            dialog.EndDialog(kStillOpen);
     });
     return dialog.DoModal();
 }
@@ -228,7 +232,8 @@ TEST(SkinFrame, BackgroundShapesAndSizesTheWindow)
     std::vector<uint32_t> screen;
     desktop.backend->Then([&] {
         dialog.GetWindowRect(&rect);
-        for (auto [x, y] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{2, 0}, std::pair{199, 149}, std::pair{198, 148}})
+        for (auto [x, y] :
+             {std::pair{0, 0}, std::pair{1, 0}, std::pair{2, 0}, std::pair{199, 149}, std::pair{198, 148}})
             screen.push_back(desktop.backend->ScreenPixel(x, y));
     });
     RunDialog(desktop, dialog);
@@ -282,7 +287,8 @@ HBITMAP BitmapFromPattern(HeadlessDesktop& desktop, UINT id, int width, int heig
     bitmap.width = width;
     bitmap.height = height;
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) bitmap.pixels.push_back(magenta(x, y) ? 0xFF00FF : 0x808080);
+        for (int x = 0; x < width; ++x)
+            bitmap.pixels.push_back(magenta(x, y) ? 0xFF00FF : 0x808080);
     desktop.system->Resources().AddBitmap(id, std::move(bitmap));
     return LoadBitmapA(nullptr, id);
 }

@@ -36,7 +36,8 @@ bool Near(uint32_t pixel, uint32_t expected, int tolerance)
     for (int shift : {0, 8, 16}) {
         int a = static_cast<int>((pixel >> shift) & 0xFF);
         int b = static_cast<int>((expected >> shift) & 0xFF);
-        if (std::abs(a - b) > tolerance) return false;
+        if (std::abs(a - b) > tolerance)
+            return false;
     }
     return true;
 }

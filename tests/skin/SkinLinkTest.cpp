@@ -18,7 +18,8 @@ public:
 protected:
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
     {
-        if (message == WM_TIMER) ++timers;
+        if (message == WM_TIMER)
+            ++timers;
         return CSkinLink::OnWndMsg(message, wParam, lParam, result);
     }
 };
@@ -42,7 +43,8 @@ struct LinkStage {
     int FocusEdge() const
     {
         int lit = 0;
-        for (int y = kLink.top; y < kLink.bottom; ++y) lit += stage.Pixel(textOnParent.left - 2, y) != 0x000000;
+        for (int y = kLink.top; y < kLink.bottom; ++y)
+            lit += stage.Pixel(textOnParent.left - 2, y) != 0x000000;
         return lit;
     }
 

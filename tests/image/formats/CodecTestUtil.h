@@ -108,8 +108,8 @@ inline ::testing::AssertionResult SamePixels(const CPicture& expected, const CPi
             const BYTE alphaA = PixelAlpha(expected, x, y);
             const BYTE alphaB = PixelAlpha(actual, x, y);
             const bool colourMatters = alphaA != 0;
-            if (alphaA != alphaB || (colourMatters && (a.rgbRed != b.rgbRed || a.rgbGreen != b.rgbGreen ||
-                                                       a.rgbBlue != b.rgbBlue)))
+            if (alphaA != alphaB ||
+                (colourMatters && (a.rgbRed != b.rgbRed || a.rgbGreen != b.rgbGreen || a.rgbBlue != b.rgbBlue)))
                 return ::testing::AssertionFailure()
                        << "pixel (" << x << ", " << y << ") differs: expected rgba " << int(a.rgbRed) << ","
                        << int(a.rgbGreen) << "," << int(a.rgbBlue) << "," << int(alphaA) << " got " << int(b.rgbRed)

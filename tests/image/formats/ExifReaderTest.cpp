@@ -29,9 +29,25 @@ public:
         Bytes value;  // stored inline when 4 bytes or fewer, else appended to the data area
     };
 
-    Bytes Short(uint16_t v) const { Bytes b; Put16(b, v); return b; }
-    Bytes Long(uint32_t v) const { Bytes b; Put32(b, v); return b; }
-    Bytes Rational(uint32_t n, uint32_t d) const { Bytes b; Put32(b, n); Put32(b, d); return b; }
+    Bytes Short(uint16_t v) const
+    {
+        Bytes b;
+        Put16(b, v);
+        return b;
+    }
+    Bytes Long(uint32_t v) const
+    {
+        Bytes b;
+        Put32(b, v);
+        return b;
+    }
+    Bytes Rational(uint32_t n, uint32_t d) const
+    {
+        Bytes b;
+        Put32(b, n);
+        Put32(b, d);
+        return b;
+    }
 
     // Appends one directory at the current end; answers its offset. Data of long values
     // follows the directory.
@@ -152,9 +168,9 @@ TEST(ExifReader, TakesTheTagsInBothByteOrders)
         ASSERT_EQ(b.Tiff().size(), exifDirAt);
         b.AddDirectory({
             {0x829D, 5, 1, b.Rational(28, 10)},
-            {0x9202, 5, 1, b.Rational(4, 1)},      // ignored: FNumber already set
-            {0x9201, 10, 1, b.Rational(7, 1)},     // exposure 1 / 2^7
-            {0x8827, 3, 1, b.Short(2)},            // below 50: times 200
+            {0x9202, 5, 1, b.Rational(4, 1)},   // ignored: FNumber already set
+            {0x9201, 10, 1, b.Rational(7, 1)},  // exposure 1 / 2^7
+            {0x8827, 3, 1, b.Short(2)},         // below 50: times 200
             {0x9000, 7, 4, Text("0220")},
             {0x9003, 2, 20, Text("2026:12:10 01:02:03\0")},
             {0x9209, 3, 1, b.Short(0x19)},
@@ -214,8 +230,8 @@ TEST(ExifReader, RejectsMalformedBlocks)
     cases.push_back({"signature", Text("Exif\x01\x00IIxxxxxxxx"), "Incorrect Exif header"});
     cases.push_back({"alignment", Bytes{'E', 'x', 'i', 'f', 0, 0, 'X', 'X', 42, 0, 8, 0, 0, 0, 0, 0},
                      "Invalid Exif alignment marker."});
-    cases.push_back({"not 42", Bytes{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0},
-                     "Invalid Exif start (1)"});
+    cases.push_back(
+        {"not 42", Bytes{'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0}, "Invalid Exif start (1)"});
     {
         ExifBuilder b(false);
         b.Tiff().insert(b.Tiff().end(), {200, 0});  // 200 entries, none present

@@ -437,7 +437,8 @@ TEST(BmpDecode, RefusesBadHeadersWithTheirMessages)
          MakeBmp({.width = 1, .height = 1, .bitCount = 8, .compression = BI_BITFIELDS}, GreyTable(256), pixels),
          "compression type not supported"},
         // Depths without a pixel reader are refused instead of decoding to a blank picture.
-        {"2 bits", MakeBmp({.width = 1, .height = 1, .bitCount = 2}, GreyTable(4), pixels), "unsupported BMP bit count"},
+        {"2 bits", MakeBmp({.width = 1, .height = 1, .bitCount = 2}, GreyTable(4), pixels),
+         "unsupported BMP bit count"},
         {"64 bits", MakeBmp({.width = 1, .height = 1, .bitCount = 64}, {}, pixels), "unsupported BMP bit count"},
         // 30000 x 30000 pixels declared by a 100-byte file: refused before any allocation.
         {"dimensions the stream cannot hold", MakeBmp({.width = 30000, .height = 30000}, {}, pixels),
@@ -496,7 +497,8 @@ TEST(BmpDecode, EveryPrefixOfAFileFailsCleanlyOrDecodes)
     for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu})
         PutLE32(masks, m);
     const Bytes files[] = {
-        MakeBmp(rle, GreyTable(16), {0x05, 0x12, 0x00, 0x00, 0x00, 0x03, 0x12, 0x30, 0x00, 0x02, 0x01, 0x01, 0x00, 0x01}),
+        MakeBmp(rle, GreyTable(16),
+                {0x05, 0x12, 0x00, 0x00, 0x00, 0x03, 0x12, 0x30, 0x00, 0x02, 0x01, 0x01, 0x00, 0x01}),
         MakeBmp(sixteen, masks, Bytes(16, 0xAB)),
         MakeCoreBmp(5, 2, 8, Bytes(256 * 3, 0x11), Bytes(16, 3)),
     };

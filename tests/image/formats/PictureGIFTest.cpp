@@ -197,10 +197,18 @@ std::unique_ptr<CPicture> PalettePicture(DWORD width, DWORD height, DWORD bpp, i
             noise = noise * 1103515245u + 12345u;
             uint32_t value = 0;
             switch (pattern) {
-            case 0: value = 1; break;                                  // one colour
-            case 1: value = static_cast<uint32_t>(x / 37 + y / 5); break;  // runs of varying length
-            case 2: value = noise >> 16; break;                        // noise
-            default: value = static_cast<uint32_t>(x + y); break;      // gradient
+            case 0:
+                value = 1;
+                break;  // one colour
+            case 1:
+                value = static_cast<uint32_t>(x / 37 + y / 5);
+                break;  // runs of varying length
+            case 2:
+                value = noise >> 16;
+                break;  // noise
+            default:
+                value = static_cast<uint32_t>(x + y);
+                break;  // gradient
             }
             picture->SetPixelIndex(x, y, static_cast<BYTE>(value % colors));
         }
@@ -430,9 +438,8 @@ TEST(GifEncode, EveryPackerRoundTrips)
         DWORD width, height, bpp;
         int pattern;
     } pictures[] = {
-        {1, 1, 1, 0},      {3, 2, 1, 2},     {97, 61, 1, 1},    {200, 150, 1, 2},
-        {17, 15, 4, 3},    {128, 64, 4, 1},  {300, 100, 4, 2},  {5000, 3, 4, 0},
-        {255, 3, 8, 3},    {160, 120, 8, 2}, {400, 100, 8, 1},  {640, 480, 8, 0},
+        {1, 1, 1, 0},     {3, 2, 1, 2},    {97, 61, 1, 1}, {200, 150, 1, 2}, {17, 15, 4, 3},   {128, 64, 4, 1},
+        {300, 100, 4, 2}, {5000, 3, 4, 0}, {255, 3, 8, 3}, {160, 120, 8, 2}, {400, 100, 8, 1}, {640, 480, 8, 0},
     };
     for (const auto& p : pictures) {
         const auto picture = PalettePicture(p.width, p.height, p.bpp, p.pattern);

@@ -50,9 +50,15 @@ Bytes Dib(int width, int height, int bitCount, const std::vector<uint32_t>& pale
         for (int x = 0; x < width; ++x) {
             const uint32_t value = pixel(x, y);
             switch (bitCount) {
-            case 1: row[x / 8] |= static_cast<uint8_t>((value & 1) << (7 - x % 8)); break;
-            case 4: row[x / 2] |= static_cast<uint8_t>((value & 15) << (x % 2 ? 0 : 4)); break;
-            case 8: row[x] = static_cast<uint8_t>(value); break;
+            case 1:
+                row[x / 8] |= static_cast<uint8_t>((value & 1) << (7 - x % 8));
+                break;
+            case 4:
+                row[x / 2] |= static_cast<uint8_t>((value & 15) << (x % 2 ? 0 : 4));
+                break;
+            case 8:
+                row[x] = static_cast<uint8_t>(value);
+                break;
             default:
                 for (int k = 0; k < bitCount / 8; ++k)
                     row[x * (bitCount / 8) + k] = static_cast<uint8_t>(value >> (8 * k));
@@ -106,8 +112,8 @@ TEST(IcoDecode, PaletteIconTakesAnUnusedIndexForTheMask)
     for (int i = 0; i < 16; ++i)
         palette[i] = 0x00111111u * static_cast<uint32_t>(i);
     // Indices 0 to 3 and 5 are used; 4 is the lowest free one.
-    const auto decoded = DecodeWith<CPictureICO>(
-        Icon({Dib(4, 4, 4, palette, [](int x, int y) { return uint32_t((x + y) % 4 == 3 ? 5 : x); }, kCorners)}));
+    const auto decoded = DecodeWith<CPictureICO>(Icon({Dib(
+        4, 4, 4, palette, [](int x, int y) { return uint32_t((x + y) % 4 == 3 ? 5 : x); }, kCorners)}));
     ASSERT_TRUE(decoded.ok) << decoded.Error();
     const CPicture& picture = *decoded.picture;
     EXPECT_EQ(picture.GetBpp(), 4);
@@ -120,8 +126,8 @@ TEST(IcoDecode, PaletteIconTakesAnUnusedIndexForTheMask)
     EXPECT_EQ(picture.GetType(), PICTURE_FORMAT_ICO);
 
     // Every index in use: the alpha plane carries the mask instead.
-    const auto full = DecodeWith<CPictureICO>(
-        Icon({Dib(4, 4, 1, {0, 0xFFFFFF}, [](int x, int) { return uint32_t(x & 1); }, kCorners)}));
+    const auto full = DecodeWith<CPictureICO>(Icon({Dib(
+        4, 4, 1, {0, 0xFFFFFF}, [](int x, int) { return uint32_t(x & 1); }, kCorners)}));
     ASSERT_TRUE(full.ok) << full.Error();
     EXPECT_EQ(full.picture->GetTransIndex(), -1);
     ASSERT_TRUE(full.picture->AlphaIsValid());
@@ -164,13 +170,16 @@ TEST(IcoDecode, FullMaskInvertsColourIconsOnly)
 {
     // A 32-pixel-wide mask row has no padding, so a full mask is all 0xFF bytes.
     const MaskFn all = [](int, int) { return true; };
-    const auto colour = DecodeWith<CPictureICO>(Icon({Dib(32, 1, 24, {}, [](int, int) { return 0x102030u; }, all)}, 32, 1));
+    const auto colour = DecodeWith<CPictureICO>(Icon({Dib(
+                                                         32, 1, 24, {}, [](int, int) { return 0x102030u; }, all)},
+                                                     32, 1));
     ASSERT_TRUE(colour.ok) << colour.Error();
     EXPECT_EQ(colour.picture->GetTransIndex(), 0);
     EXPECT_EQ(colour.picture->GetPixelColor(5, 0, false), (RGBQUAD{0xCF, 0xDF, 0xEF, 0}));
 
-    const auto withAlpha =
-        DecodeWith<CPictureICO>(Icon({Dib(32, 1, 32, {}, [](int, int) { return 0x40102030u; }, all)}, 32, 1));
+    const auto withAlpha = DecodeWith<CPictureICO>(Icon({Dib(
+                                                            32, 1, 32, {}, [](int, int) { return 0x40102030u; }, all)},
+                                                        32, 1));
     ASSERT_TRUE(withAlpha.ok) << withAlpha.Error();
     EXPECT_EQ(withAlpha.picture->GetPixelColor(5, 0, false), (RGBQUAD{0x30, 0x20, 0x10, 0}));
     EXPECT_EQ(withAlpha.picture->AlphaGet(5, 0), 0x40);
@@ -178,8 +187,10 @@ TEST(IcoDecode, FullMaskInvertsColourIconsOnly)
 
 TEST(IcoDecode, ChoosesTheEntryByFrameNumber)
 {
-    const Bytes icon = Icon({Dib(4, 4, 24, {}, [](int, int) { return 0x010203u; }, kNoMask),
-                             Dib(4, 4, 24, {}, [](int, int) { return 0x0A0B0Cu; }, kNoMask)});
+    const Bytes icon = Icon({Dib(
+                                 4, 4, 24, {}, [](int, int) { return 0x010203u; }, kNoMask),
+                             Dib(
+                                 4, 4, 24, {}, [](int, int) { return 0x0A0B0Cu; }, kNoMask)});
     const auto second = DecodeWith<CPictureICO>(icon, 1);
     ASSERT_TRUE(second.ok) << second.Error();
     EXPECT_EQ(second.picture->GetPixelColor(2, 2, false), (RGBQUAD{0x0C, 0x0B, 0x0A, 0}));
@@ -206,8 +217,10 @@ TEST(IcoDecode, PngEntriesGoThroughThePngCodec)
     bool ok = false;
     const Bytes png = EncodeAs(source, PICTURE_FORMAT_PNG, &ok);
     ASSERT_TRUE(ok);
-    const auto decoded = DecodeWith<CPictureICO>(
-        Icon({Dib(4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask), png}), 1);
+    const auto decoded = DecodeWith<CPictureICO>(Icon({Dib(
+                                                           4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask),
+                                                       png}),
+                                                 1);
     ASSERT_TRUE(decoded.ok) << decoded.Error();
     EXPECT_EQ(decoded.picture->GetType(), PICTURE_FORMAT_ICO);
     EXPECT_EQ(decoded.picture->info.nNumFrames, 2);
@@ -216,17 +229,21 @@ TEST(IcoDecode, PngEntriesGoThroughThePngCodec)
 
 TEST(IcoDecode, RefusesBrokenFiles)
 {
-    Bytes bigDib = Dib(4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
+    Bytes bigDib = Dib(
+        4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
     bigDib[4] = 0xFF;  // width 65535...
     bigDib[5] = 0xFF;
     bigDib[8] = 0xFE;  // ... and height 65535 (stored doubled)
     bigDib[9] = 0xFF;
     bigDib[10] = 0x01;
-    Bytes deepDib = Dib(4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
+    Bytes deepDib = Dib(
+        4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
     deepDib[14] = 48;
-    Bytes compressedDib = Dib(4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
+    Bytes compressedDib = Dib(
+        4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask);
     compressedDib[16] = 1;
-    Bytes farOffset = Icon({Dib(4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask)});
+    Bytes farOffset = Icon({Dib(
+        4, 4, 24, {}, [](int, int) { return 0u; }, kNoMask)});
     farOffset[18] = 0xF0;
     const struct {
         const char* name;
@@ -290,8 +307,8 @@ TEST(IcoEncode, RoundTripsEveryDepthWithItsTransparency)
     pictures.push_back(std::move(translucent));
 
     for (const auto& picture : pictures) {
-        SCOPED_TRACE(testing::Message() << picture->GetBpp() << " bits, transparent index "
-                                        << picture->GetTransIndex() << ", alpha " << picture->AlphaIsValid());
+        SCOPED_TRACE(testing::Message() << picture->GetBpp() << " bits, transparent index " << picture->GetTransIndex()
+                                        << ", alpha " << picture->AlphaIsValid());
         bool ok = false;
         const Bytes bytes = EncodeAs(*picture, PICTURE_FORMAT_ICO, &ok);
         ASSERT_TRUE(ok);

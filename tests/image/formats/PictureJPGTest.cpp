@@ -186,12 +186,12 @@ TEST(JpegDecode, AbsurdExifResolutionKeepsTheDefault)
     REQUIRE_TESTDATA();
     const Bytes file = ReadFileBytes(TestDataDir() / "jpeg/mozilla/jpg-size-8x8.jpg");
     const Bytes exif = {
-        'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,  // TIFF header, IFD0 at 8
-        2, 0,                                                   // two entries
-        0x1A, 0x01, 5, 0, 1, 0, 0, 0, 38, 0, 0, 0,              // XResolution at 38
-        0x28, 0x01, 3, 0, 1, 0, 0, 0, 4, 0, 0, 0,               // ResolutionUnit 4 (mm)
-        0, 0, 0, 0,                                             // no next directory
-        0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0,                     // 4294967295 / 1
+        'E',  'x',  'i',  'f',  0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,  // TIFF header, IFD0 at 8
+        2,    0,                                                    // two entries
+        0x1A, 0x01, 5,    0,    1, 0, 0,   0,   38, 0, 0, 0,        // XResolution at 38
+        0x28, 0x01, 3,    0,    1, 0, 0,   0,   4,  0, 0, 0,        // ResolutionUnit 4 (mm)
+        0,    0,    0,    0,                                        // no next directory
+        0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0,   0,                       // 4294967295 / 1
     };
     Bytes patched(file.begin(), file.begin() + 2);
     const size_t length = exif.size() + 2;
@@ -216,9 +216,9 @@ TEST(JpegDecode, ScaleAndOptionsShapeTheOutput)
     };
     // flower.jpg is 480 x 360.
     const Case cases[] = {
-        {0, 0, 480, 360, 24}, {1, 0, 480, 360, 24}, {2, 0, 240, 180, 24}, {3, 0, 240, 180, 24},
-        {4, 0, 120, 90, 24},  {7, 0, 120, 90, 24},  {8, 0, 60, 45, 24},   {200, 0, 60, 45, 24},
-        {0, JPG_OPTION_DECODE_GRAYSCALE, 480, 360, 8},
+        {0, 0, 480, 360, 24}, {1, 0, 480, 360, 24}, {2, 0, 240, 180, 24},
+        {3, 0, 240, 180, 24}, {4, 0, 120, 90, 24},  {7, 0, 120, 90, 24},
+        {8, 0, 60, 45, 24},   {200, 0, 60, 45, 24}, {0, JPG_OPTION_DECODE_GRAYSCALE, 480, 360, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "scale " << int{c.scale} << " option " << c.option);

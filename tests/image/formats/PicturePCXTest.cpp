@@ -55,8 +55,8 @@ Bytes VgaPalette()
 
 TEST(PcxDecode, TrueColourPlanesGiveRedGreenBlue)
 {
-    const auto decoded = DecodeWith<CPicturePCX>(Pcx({.width = 3, .planes = 3, .bytesPerLine = 4},
-                                                     {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0}));
+    const auto decoded = DecodeWith<CPicturePCX>(
+        Pcx({.width = 3, .planes = 3, .bytesPerLine = 4}, {10, 20, 30, 0, 40, 50, 60, 0, 70, 80, 90, 0}));
     ASSERT_TRUE(decoded.ok) << decoded.Error();
     const CPicture& picture = *decoded.picture;
     EXPECT_EQ(picture.GetBpp(), 24);
@@ -68,8 +68,8 @@ TEST(PcxDecode, TrueColourPlanesGiveRedGreenBlue)
     EXPECT_EQ(picture.GetType(), PICTURE_FORMAT_PCX);
 
     // A fourth plane becomes the alpha plane.
-    const auto alpha = DecodeWith<CPicturePCX>(Pcx({.width = 1, .planes = 4, .bytesPerLine = 2},
-                                                   {1, 0, 2, 0, 3, 0, 77, 0}));
+    const auto alpha =
+        DecodeWith<CPicturePCX>(Pcx({.width = 1, .planes = 4, .bytesPerLine = 2}, {1, 0, 2, 0, 3, 0, 77, 0}));
     ASSERT_TRUE(alpha.ok) << alpha.Error();
     ASSERT_TRUE(alpha.picture->AlphaIsValid());
     EXPECT_EQ(alpha.picture->AlphaGet(0, 0), 77);
@@ -105,15 +105,27 @@ TEST(PcxDecode, PlaneLayoutsGivePaletteIndices)
         Bytes indices;  // first row
     } cases[] = {
         // Plane k gives bit k: planes 1000 0000, 0100 0000, 1100 0000 (as a run of one), 0010 0000.
-        {"4 planes of 1 bit", {.bitsPerPixel = 1, .width = 3, .planes = 4, .bytesPerLine = 2, .colorMap = colorMap},
-         {0x80, 0, 0x40, 0, 0xC1, 0xC0, 0, 0x20, 0}, 4, {0x5, 0x6, 0x8}},
-        {"2 bits packed", {.bitsPerPixel = 2, .width = 4, .bytesPerLine = 2, .colorMap = colorMap},
-         {0x1B, 0}, 4, {0, 1, 2, 3}},
-        {"4 bits packed", {.bitsPerPixel = 4, .width = 3, .bytesPerLine = 2, .colorMap = colorMap},
-         {0xC1, 0xF1, 0x20}, 4, {15, 1, 2}},
+        {"4 planes of 1 bit",
+         {.bitsPerPixel = 1, .width = 3, .planes = 4, .bytesPerLine = 2, .colorMap = colorMap},
+         {0x80, 0, 0x40, 0, 0xC1, 0xC0, 0, 0x20, 0},
+         4,
+         {0x5, 0x6, 0x8}},
+        {"2 bits packed",
+         {.bitsPerPixel = 2, .width = 4, .bytesPerLine = 2, .colorMap = colorMap},
+         {0x1B, 0},
+         4,
+         {0, 1, 2, 3}},
+        {"4 bits packed",
+         {.bitsPerPixel = 4, .width = 3, .bytesPerLine = 2, .colorMap = colorMap},
+         {0xC1, 0xF1, 0x20},
+         4,
+         {15, 1, 2}},
         {"1 bit", {.bitsPerPixel = 1, .width = 3, .bytesPerLine = 2}, {0xA0, 0}, 1, {1, 0, 1}},
-        {"2 planes keep the low bit", {.bitsPerPixel = 1, .width = 2, .planes = 2, .bytesPerLine = 2,
-                                       .colorMap = colorMap}, {0x80, 0, 0xC1, 0xC0, 0}, 1, {1, 0}},
+        {"2 planes keep the low bit",
+         {.bitsPerPixel = 1, .width = 2, .planes = 2, .bytesPerLine = 2, .colorMap = colorMap},
+         {0x80, 0, 0xC1, 0xC0, 0},
+         1,
+         {1, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

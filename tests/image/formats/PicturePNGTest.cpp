@@ -41,8 +41,8 @@ Rgba Shown(const CPicture& pic, long x, long y)
     } else {
         const BYTE* p = pic.GetBits(static_cast<DWORD>(y)) + 3 * x;
         out = {p[2], p[1], p[0], 255};
-        if (pic.GetTransIndex() >= 0 && p[0] == pic.info.nBkgndColor.rgbBlue &&
-            p[1] == pic.info.nBkgndColor.rgbGreen && p[2] == pic.info.nBkgndColor.rgbRed)
+        if (pic.GetTransIndex() >= 0 && p[0] == pic.info.nBkgndColor.rgbBlue && p[1] == pic.info.nBkgndColor.rgbGreen &&
+            p[2] == pic.info.nBkgndColor.rgbRed)
             alpha = 0;
     }
     if (pic.AlphaIsValid())
@@ -100,11 +100,13 @@ std::map<std::string, Bytes> Chunks(const Bytes& file)
     std::map<std::string, Bytes> out;
     size_t pos = 8;
     while (pos + 12 <= file.size()) {
-        const uint32_t length = (uint32_t{file[pos]} << 24) | (file[pos + 1] << 16) | (file[pos + 2] << 8) | file[pos + 3];
+        const uint32_t length =
+            (uint32_t{file[pos]} << 24) | (file[pos + 1] << 16) | (file[pos + 2] << 8) | file[pos + 3];
         const std::string type(reinterpret_cast<const char*>(&file[pos + 4]), 4);
         if (pos + 12 + length > file.size())
             break;
-        out.emplace(type, Bytes(file.begin() + static_cast<long>(pos) + 8, file.begin() + static_cast<long>(pos + 8 + length)));
+        out.emplace(
+            type, Bytes(file.begin() + static_cast<long>(pos) + 8, file.begin() + static_cast<long>(pos + 8 + length)));
         pos += 12 + length;
     }
     return out;
@@ -153,8 +155,9 @@ Bytes MakePng(const PngRecipe& recipe)
         return {};
     }
     png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height), recipe.bitDepth,
-                 recipe.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height),
+                 recipe.bitDepth, recipe.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (!recipe.palette.empty())
         png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
     if (!recipe.trans.empty())
@@ -237,7 +240,8 @@ TEST(PngDecode, BadFilesFailWithAMessageAndQuestionableOnesDoNotCrash)
         if (!ok) {
             EXPECT_STRNE(pic.GetLastError(), "");
         }
-        if (row.valid == "no" && std::find(std::begin(recoverable), std::end(recoverable), row.path) == std::end(recoverable)) {
+        if (row.valid == "no" &&
+            std::find(std::begin(recoverable), std::end(recoverable), row.path) == std::end(recoverable)) {
             ++bad;
             EXPECT_FALSE(ok);
         }

@@ -30,7 +30,10 @@ Bytes Tga(const TgaHeaderFields& h, const Bytes& body)
                    static_cast<uint8_t>(h.colorMapLength),
                    static_cast<uint8_t>(h.colorMapLength >> 8),
                    h.colorMapEntrySize,
-                   0, 0, 0, 0,
+                   0,
+                   0,
+                   0,
+                   0,
                    static_cast<uint8_t>(h.width),
                    static_cast<uint8_t>(h.width >> 8),
                    static_cast<uint8_t>(h.height),
@@ -54,16 +57,16 @@ TEST(TgaDecode, RunAndRawPacketsContinueIntoTheNextRow)
 {
     // Grey run-length file 4 x 2, bottom-up. Row 0: raw 1, 2, then a run 0x85 (6 pixels of 9)
     // that fills 2 pixels and the first 4 of row 1.
-    const auto run = DecodeWith<CPictureTGA>(Tga({.imageType = 11, .width = 4, .height = 2, .depth = 8},
-                                                 {0x01, 1, 2, 0x85, 9}));
+    const auto run =
+        DecodeWith<CPictureTGA>(Tga({.imageType = 11, .width = 4, .height = 2, .depth = 8}, {0x01, 1, 2, 0x85, 9}));
     ASSERT_TRUE(run.ok) << run.Error();
     EXPECT_EQ(Row(*run.picture, 0), (Bytes{1, 2, 9, 9}));
     EXPECT_EQ(Row(*run.picture, 1), (Bytes{9, 9, 9, 9}));
 
     // 5 x 2: a run of 2, then raw 0x04 (5 pixels) starting 3 before the row end; its last 2
     // pixels start row 1, followed by a run of 3.
-    const auto raw = DecodeWith<CPictureTGA>(Tga({.imageType = 11, .width = 5, .height = 2, .depth = 8},
-                                                 {0x81, 7, 0x04, 10, 11, 12, 13, 14, 0x82, 3}));
+    const auto raw = DecodeWith<CPictureTGA>(
+        Tga({.imageType = 11, .width = 5, .height = 2, .depth = 8}, {0x81, 7, 0x04, 10, 11, 12, 13, 14, 0x82, 3}));
     ASSERT_TRUE(raw.ok) << raw.Error();
     EXPECT_EQ(Row(*raw.picture, 0), (Bytes{7, 7, 10, 11, 12}));
     EXPECT_EQ(Row(*raw.picture, 1), (Bytes{13, 14, 3, 3, 3}));
@@ -121,9 +124,9 @@ TEST(TgaDecode, OrientationBitsGiveTheSamePicture)
     EXPECT_EQ(reference.picture->AlphaGet(2, 1), 102);
     for (uint8_t descriptor : {0x28, 0x18, 0x38}) {
         SCOPED_TRACE(int(descriptor));
-        const auto decoded = DecodeWith<CPictureTGA>(
-            Tga({.width = 3, .height = 2, .depth = 32, .descriptor = descriptor},
-                body((descriptor & 0x20) != 0, (descriptor & 0x10) != 0)));
+        const auto decoded =
+            DecodeWith<CPictureTGA>(Tga({.width = 3, .height = 2, .depth = 32, .descriptor = descriptor},
+                                        body((descriptor & 0x20) != 0, (descriptor & 0x10) != 0)));
         ASSERT_TRUE(decoded.ok) << decoded.Error();
         EXPECT_TRUE(SamePixels(*reference.picture, *decoded.picture));
     }
@@ -132,8 +135,12 @@ TEST(TgaDecode, OrientationBitsGiveTheSamePicture)
 TEST(TgaDecode, ColourMapHonoursEntrySizeAndFirstIndex)
 {
     // Two 16-bit map entries starting at index 4, then a 15-bit map on a grey-free type.
-    const auto decoded = DecodeWith<CPictureTGA>(Tga({.imageType = 1, .width = 2, .depth = 8, .colorMapType = 1,
-                                                      .colorMapFirst = 4, .colorMapLength = 2,
+    const auto decoded = DecodeWith<CPictureTGA>(Tga({.imageType = 1,
+                                                      .width = 2,
+                                                      .depth = 8,
+                                                      .colorMapType = 1,
+                                                      .colorMapFirst = 4,
+                                                      .colorMapLength = 2,
                                                       .colorMapEntrySize = 16},
                                                      {0x1F, 0x00, 0x00, 0x7C, 4, 5}));
     ASSERT_TRUE(decoded.ok) << decoded.Error();
@@ -161,8 +168,10 @@ TEST(TgaDecode, RefusesBadHeadersAndShortData)
         {"width 0", Tga({.width = 0}, {}), "bad TGA header"},
         {"depth 0", Tga({.depth = 0}, {}), "bad TGA header"},
         {"depth 12", Tga({.depth = 12}, {0, 0}), "bad TGA header"},
-        {"map of 257", Tga({.imageType = 1, .depth = 8, .colorMapType = 1, .colorMapLength = 257,
-                            .colorMapEntrySize = 24}, Bytes(800, 0)), "bad TGA header"},
+        {"map of 257",
+         Tga({.imageType = 1, .depth = 8, .colorMapType = 1, .colorMapLength = 257, .colorMapEntrySize = 24},
+             Bytes(800, 0)),
+         "bad TGA header"},
         {"60000 x 60000 on a few bytes", Tga({.width = 60000, .height = 60000}, {1, 2}), "corrupted TGA"},
         {"run-length 60000 x 60000", Tga({.imageType = 10, .width = 60000, .height = 60000}, {0xFF, 1, 2, 3}),
          "corrupted TGA"},

@@ -431,9 +431,12 @@ TEST(TifEncode, RoundTripsEveryDepth)
         bool alpha;
         DWORD compression;  // 0: the encoder's default
     } cases[] = {
-        {"1 bit, group 4", 1, false, 0},     {"4 bits, uncompressed", 4, false, 0},
-        {"8 bits, PackBits", 8, false, 0},   {"8 bits with alpha", 8, true, 0},
-        {"8 bits, LZW", 8, false, 5},        {"24 bits, LZW", 24, false, 5},
+        {"1 bit, group 4", 1, false, 0},
+        {"4 bits, uncompressed", 4, false, 0},
+        {"8 bits, PackBits", 8, false, 0},
+        {"8 bits with alpha", 8, true, 0},
+        {"8 bits, LZW", 8, false, 5},
+        {"24 bits, LZW", 24, false, 5},
         {"24 bits with alpha, Deflate", 24, true, 8},
     };
     for (const Case& c : cases) {

@@ -97,11 +97,8 @@ TEST(WbmpEncode, RoundTripsWhateverThePaletteOrder)
         RGBQUAD zero;
         RGBQUAD one;
     } cases[] = {
-        {8, 2, kBlack, kWhite},
-        {13, 5, kBlack, kWhite},
-        {200, 3, kBlack, kWhite},   // two-byte width
-        {255, 255, kBlack, kWhite},
-        {9, 4, kWhite, kBlack},     // entry 0 brighter: bits are inverted on the way out
+        {8, 2, kBlack, kWhite},     {13, 5, kBlack, kWhite}, {200, 3, kBlack, kWhite},  // two-byte width
+        {255, 255, kBlack, kWhite}, {9, 4, kWhite, kBlack},  // entry 0 brighter: bits are inverted on the way out
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);

@@ -298,47 +298,47 @@ TEST(WmfPlay, WindowMapsOntoThePicture)
     // draw a red rectangle with a black pen over the left half, then an ellipse in a blue brush.
     Bytes wmf = MakeWmf(0, 0, 100, 100, 96,
                         {
-                            {0x020B, {0, 0}},                   // SETWINDOWORG
-                            {0x020C, {200, 200}},               // SETWINDOWEXT 200 x 200
-                            {0x02FC, {0, 0x00FF, 0x0000, 0}},   // CREATEBRUSHINDIRECT solid red
-                            {0x012D, {0}},                      // SELECTOBJECT
-                            {0x02FA, {5, 0, 0, 0, 0}},          // CREATEPENINDIRECT null pen
-                            {0x012D, {1}},                      // SELECTOBJECT
-                            {0x041B, {200, 100, 0, 0}},         // RECTANGLE 0,0 - 100,200
-                            {0x01F0, {0}},                      // DELETEOBJECT brush
-                            {0x02FC, {0, 0x0000, 0x00FF, 0}},   // CREATEBRUSHINDIRECT solid blue
-                            {0x012D, {0}},                      // SELECTOBJECT
-                            {0x0418, {180, 180, 120, 120}},     // ELLIPSE 120,120 - 180,180
-                            {0x0416, {40, 200, 0, 100}},        // INTERSECTCLIPRECT x 100..200, y 0..40
-                            {0x041B, {200, 200, 0, 100}},       // RECTANGLE over the right half, clipped
+                            {0x020B, {0, 0}},                  // SETWINDOWORG
+                            {0x020C, {200, 200}},              // SETWINDOWEXT 200 x 200
+                            {0x02FC, {0, 0x00FF, 0x0000, 0}},  // CREATEBRUSHINDIRECT solid red
+                            {0x012D, {0}},                     // SELECTOBJECT
+                            {0x02FA, {5, 0, 0, 0, 0}},         // CREATEPENINDIRECT null pen
+                            {0x012D, {1}},                     // SELECTOBJECT
+                            {0x041B, {200, 100, 0, 0}},        // RECTANGLE 0,0 - 100,200
+                            {0x01F0, {0}},                     // DELETEOBJECT brush
+                            {0x02FC, {0, 0x0000, 0x00FF, 0}},  // CREATEBRUSHINDIRECT solid blue
+                            {0x012D, {0}},                     // SELECTOBJECT
+                            {0x0418, {180, 180, 120, 120}},    // ELLIPSE 120,120 - 180,180
+                            {0x0416, {40, 200, 0, 100}},       // INTERSECTCLIPRECT x 100..200, y 0..40
+                            {0x041B, {200, 200, 0, 100}},      // RECTANGLE over the right half, clipped
                         });
     CPictureWMF picture;
     ASSERT_TRUE(Decode(picture, wmf)) << picture.GetLastError();
     ASSERT_EQ(picture.GetWidth(), 100u);
     EXPECT_TRUE(IsColor(At(picture, 10, 50), 255, 0, 0));
     EXPECT_TRUE(IsColor(At(picture, 45, 95), 255, 0, 0));
-    EXPECT_TRUE(IsColor(At(picture, 75, 75), 0, 0, 255));       // ellipse centre at 150,150 units
-    EXPECT_TRUE(IsColor(At(picture, 55, 75), 255, 255, 255));   // between rectangle and ellipse
-    EXPECT_TRUE(IsColor(At(picture, 75, 10), 0, 0, 255));       // clipped rectangle, inside the clip
-    EXPECT_TRUE(IsColor(At(picture, 75, 30), 255, 255, 255));   // outside the clip
+    EXPECT_TRUE(IsColor(At(picture, 75, 75), 0, 0, 255));      // ellipse centre at 150,150 units
+    EXPECT_TRUE(IsColor(At(picture, 55, 75), 255, 255, 255));  // between rectangle and ellipse
+    EXPECT_TRUE(IsColor(At(picture, 75, 10), 0, 0, 255));      // clipped rectangle, inside the clip
+    EXPECT_TRUE(IsColor(At(picture, 75, 30), 255, 255, 255));  // outside the clip
 }
 
 TEST(WmfPlay, EnhancedMappingTransformAndState)
 {
     auto rect = [](int l, int t, int r, int b) { return EmfRecord{43, Fields({l, t, r, b})}; };
     std::vector<EmfRecord> records = {
-        {39, Fields({1, 0, 0x00FF00, 0})},       // CREATEBRUSHINDIRECT 1: solid green
-        {37, Fields({1})},                       // SELECTOBJECT 1
-        {37, Fields({0x80000008})},              // SELECTOBJECT stock NULL_PEN
-        {17, Fields({8})},                       // SETMAPMODE anisotropic
-        {9, Fields({1000, 1000})},               // SETWINDOWEXTEX
-        {11, Fields({100, 100})},                // SETVIEWPORTEXTEX: 10 logical units per pixel
-        rect(0, 0, 500, 500),                    // green square 0..50 px
-        {33, Fields({})},                        // SAVEDC
-        {30, Fields({500, 0, 1000, 250})},       // INTERSECTCLIPRECT: x 50..100, y 0..25 px
-        {37, Fields({0x80000004})},              // SELECTOBJECT stock BLACK_BRUSH
-        rect(500, 0, 1000, 1000),                // black, clipped to the top right quarter's upper half
-        {34, Fields({-1})},                      // RESTOREDC: clip and green brush back
+        {39, Fields({1, 0, 0x00FF00, 0})},  // CREATEBRUSHINDIRECT 1: solid green
+        {37, Fields({1})},                  // SELECTOBJECT 1
+        {37, Fields({0x80000008})},         // SELECTOBJECT stock NULL_PEN
+        {17, Fields({8})},                  // SETMAPMODE anisotropic
+        {9, Fields({1000, 1000})},          // SETWINDOWEXTEX
+        {11, Fields({100, 100})},           // SETVIEWPORTEXTEX: 10 logical units per pixel
+        rect(0, 0, 500, 500),               // green square 0..50 px
+        {33, Fields({})},                   // SAVEDC
+        {30, Fields({500, 0, 1000, 250})},  // INTERSECTCLIPRECT: x 50..100, y 0..25 px
+        {37, Fields({0x80000004})},         // SELECTOBJECT stock BLACK_BRUSH
+        rect(500, 0, 1000, 1000),           // black, clipped to the top right quarter's upper half
+        {34, Fields({-1})},                 // RESTOREDC: clip and green brush back
     };
     // World transform: a translation by 0, 600 logical units, then a green square there.
     Bytes xform;
@@ -361,8 +361,8 @@ TEST(WmfPlay, TextIsDrawnInTheTextColour)
     std::vector<WmfRecord> records = {
         {0x02FB, {-40, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},  // 40-unit bold font
         {0x012D, {0}},
-        {0x0209, {0x00FF, 0x0000}},  // SETTEXTCOLOR red
-        {0x0102, {1}},               // SETBKMODE transparent
+        {0x0209, {0x00FF, 0x0000}},                                 // SETTEXTCOLOR red
+        {0x0102, {1}},                                              // SETBKMODE transparent
         {0x0521, {4, 'H' | ('H' << 8), 'H' | ('H' << 8), 20, 10}},  // TEXTOUT "HHHH" at 10,20
     };
     CPictureWMF picture;
@@ -396,22 +396,27 @@ TEST(WmfPlay, HostileRecordsAreSkipped)
          MakeWmf(0, 0, 50, 50, 96,
                  {{0x02FA, {0, 1, 0, 0, 0}}, {0x02FA, {0, 1, 0, 0, 0}}, {0x012D, {9000}}, {0x01F0, {65535}}}, 1)},
         {"restore without save", MakeWmf(0, 0, 50, 50, 96, {{0x0127, {-5}}, {0x0127, {30000}}})},
-        {"text longer than its record", MakeWmf(0, 0, 50, 50, 96, {{0x0521, {30000, 0x4141}}, {0x0A32, {1, 1, 9999, 6}}})},
-        {"bitmap with a huge header", MakeWmf(0, 0, 50, 50, 96, {{0x0F43, {0x20, 0xCC, 0, 10, 10, 0, 0, 10, 10, 0, 0, 40, 0,
-                                                                             0x7FFF, 0x7FFF, 0x7FFF, 0x7FFF, 1, 24}}})},
-        {"enhanced polygon count beyond the record", MakeEmf(0, 0, 50, 50, {{3, Fields({0, 0, 50, 50, 0x7FFFFFFF, 1, 1})}})},
+        {"text longer than its record",
+         MakeWmf(0, 0, 50, 50, 96, {{0x0521, {30000, 0x4141}}, {0x0A32, {1, 1, 9999, 6}}})},
+        {"bitmap with a huge header",
+         MakeWmf(
+             0, 0, 50, 50, 96,
+             {{0x0F43, {0x20, 0xCC, 0, 10, 10, 0, 0, 10, 10, 0, 0, 40, 0, 0x7FFF, 0x7FFF, 0x7FFF, 0x7FFF, 1, 24}}})},
+        {"enhanced polygon count beyond the record",
+         MakeEmf(0, 0, 50, 50, {{3, Fields({0, 0, 50, 50, 0x7FFFFFFF, 1, 1})}})},
         {"enhanced poly-polygon", MakeEmf(0, 0, 50, 50, {{8, Fields({0, 0, 50, 50, 0x40000000, 0x7FFFFFFF, 5})}})},
         {"enhanced object index beyond the table",
          MakeEmf(0, 0, 50, 50, {{39, Fields({0x7FFFFFFF, 0, 0, 0})}, {37, Fields({0x7FFFFFFE})}, {40, Fields({99})}})},
         {"enhanced text offset outside the record",
          MakeEmf(0, 0, 50, 50, {{84, Fields({0, 0, 0, 0, 1, 0, 0, 5, 5, 1000, 0x7FFFFFF0, 0, 0, 0, 0, 0, 0})}})},
         {"enhanced bitmap offsets outside the record",
-         MakeEmf(0, 0, 50, 50, {{81, Fields({0, 0, 0, 0, 0, 0, 0, 0, 10, 10, 0x7FFFFFF0, 40, 80, 0x7FFFFFFF, 0,
-                                             0xCC0020, 10, 10})}})},
+         MakeEmf(
+             0, 0, 50, 50,
+             {{81, Fields({0, 0, 0, 0, 0, 0, 0, 0, 10, 10, 0x7FFFFFF0, 40, 80, 0x7FFFFFFF, 0, 0xCC0020, 10, 10})}})},
         {"enhanced region with too many rectangles",
          MakeEmf(0, 0, 50, 50, {{75, Fields({48, 5, 32, 1, 0x7FFFFFFF, 0, 0, 0, 0, 0, 0, 0, 0})}})},
-        {"huge world transform", MakeEmf(0, 0, 50, 50, {{35, Fields({0x7F7FFFFF, 0, 0, 0x7F7FFFFF, 0, 0})},
-                                                        {43, Fields({0, 0, 10, 10})}})},
+        {"huge world transform",
+         MakeEmf(0, 0, 50, 50, {{35, Fields({0x7F7FFFFF, 0, 0, 0x7F7FFFFF, 0, 0})}, {43, Fields({0, 0, 10, 10})}})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,8 +438,8 @@ TEST(WmfPlay, PaintingStopsWhenTheWorkBudgetIsSpent)
 {
     // Thousands of rectangles over the whole picture: after the budget (a few hundred times the
     // picture's area plus a constant) nothing more is painted, so the final blue one never lands.
-    std::vector<WmfRecord> records = {{0x02FC, {0, 0x00FF, 0, 0}}, {0x012D, {0}}, {0x02FA, {5, 0, 0, 0, 0}},
-                                      {0x012D, {1}}};
+    std::vector<WmfRecord> records = {
+        {0x02FC, {0, 0x00FF, 0, 0}}, {0x012D, {0}}, {0x02FA, {5, 0, 0, 0, 0}}, {0x012D, {1}}};
     for (int i = 0; i < 3000; ++i)
         records.push_back({0x041B, {100, 100, 0, 0}});
     records.push_back({0x02FC, {0, 0, 0x00FF, 0}});
@@ -497,8 +502,8 @@ TEST(WmfDecode, RenderingsResembleIndependentRenderers)
         const char* file;
         double bound;
     } cases[] = {
-        {"pillow/drawing.emf", 1},  {"libwmf/arrow01.wmf", 4},  {"libwmf/sample.wmf", 5},
-        {"libwmf/2doorvan.wmf", 9}, {"libwmf/anim0002.wmf", 9}, {"libwmf/cell.wmf", 5},
+        {"pillow/drawing.emf", 1},  {"libwmf/arrow01.wmf", 4},   {"libwmf/sample.wmf", 5},
+        {"libwmf/2doorvan.wmf", 9}, {"libwmf/anim0002.wmf", 9},  {"libwmf/cell.wmf", 5},
         {"libwmf/fjftest.wmf", 4},  {"libwmf/fulltest.wmf", 13}, {"libwmf/Eg.wmf", 18},
     };
     for (const Case& c : cases) {

@@ -81,7 +81,7 @@ uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue)
     return (red << 16) | (green << 8) | blue;
 }
 
-} // namespace
+}  // namespace
 
 TEST(GdiDisplay, ReportsDepthAndMakesBitmapsAtIt)
 {
@@ -208,7 +208,7 @@ TEST(GdiDibs, SetDIBitsToDeviceCopiesEveryLayout)
     // A 3 x 2 picture whose top row is red, green, blue and bottom row white, black, grey.
     const uint32_t topRow[3] = {0xFF0000, 0x00FF00, 0x0000FF};
     const uint32_t bottomRow[3] = {0xFFFFFF, 0x000000, 0x808080};
-    const std::vector<RGBQUAD> palette = {{0, 0, 255, 0},   {0, 255, 0, 0}, {255, 0, 0, 0},
+    const std::vector<RGBQUAD> palette = {{0, 0, 255, 0},     {0, 255, 0, 0}, {255, 0, 0, 0},
                                           {255, 255, 255, 0}, {0, 0, 0, 0},   {128, 128, 128, 0}};
     for (int depth : {4, 8, 24, 32}) {
         for (bool topDown : {false, true}) {
@@ -265,8 +265,8 @@ TEST(GdiDibs, TrueColourRowsRoundTripAtEveryWidthAndOffset)
                 }
                 int count = width - sx;
                 MemoryCanvas canvas(count + 1, 1, RGB(1, 2, 3));
-                ASSERT_EQ(SetDIBitsToDevice(canvas.Dc(), 0, 0, static_cast<DWORD>(count), 1, sx, 0, 0, 1,
-                                            source.Bits(), source.Info(), DIB_RGB_COLORS),
+                ASSERT_EQ(SetDIBitsToDevice(canvas.Dc(), 0, 0, static_cast<DWORD>(count), 1, sx, 0, 0, 1, source.Bits(),
+                                            source.Info(), DIB_RGB_COLORS),
                           1);
                 for (int x = 0; x < count; ++x)
                     EXPECT_EQ(canvas.Pixel(x, 0), Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0)));
@@ -279,8 +279,8 @@ TEST(GdiDibs, TrueColourRowsRoundTripAtEveryWidthAndOffset)
                 ASSERT_EQ(GetDIBits(canvas.Dc(), canvas.Bitmap(), 0, 1, back.Bits(), back.Info(), DIB_RGB_COLORS), 1);
                 for (int x = 0; x <= count; ++x) {
                     const uint8_t* p = back.Bits() + bytesPerPixel * x;
-                    uint32_t expected = x < count ? Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0))
-                                                  : 0x010203u;
+                    uint32_t expected =
+                        x < count ? Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0)) : 0x010203u;
                     EXPECT_EQ(Rgb(p[2], p[1], p[0]), expected) << "column " << x;
                     if (depth == 32)
                         EXPECT_EQ(p[3], 0) << "column " << x;
@@ -464,10 +464,8 @@ TEST(GdiRegions, CombineOffsetAndRectangleLists)
         bool at1x1, at3x3, at5x5, at1x5;
     };
     const Case cases[] = {
-        {RGN_AND, SIMPLEREGION, false, true, false, false},
-        {RGN_OR, COMPLEXREGION, true, true, true, false},
-        {RGN_DIFF, COMPLEXREGION, true, false, false, false},
-        {RGN_XOR, COMPLEXREGION, true, false, true, false},
+        {RGN_AND, SIMPLEREGION, false, true, false, false},   {RGN_OR, COMPLEXREGION, true, true, true, false},
+        {RGN_DIFF, COMPLEXREGION, true, false, false, false}, {RGN_XOR, COMPLEXREGION, true, false, true, false},
         {RGN_COPY, SIMPLEREGION, true, true, false, false},
     };
     for (const auto& c : cases) {
@@ -525,7 +523,7 @@ TEST(GdiTransfers, StretchTransparentAndMirroredCopies)
         const char* name;
         bool keyed;
         bool mirrored;
-        uint32_t atTopRight;  // target pixel (3, 0)
+        uint32_t atTopRight;    // target pixel (3, 0)
         uint32_t atBottomLeft;  // target pixel (0, 3)
     };
     const Case cases[] = {

@@ -56,7 +56,7 @@ private:
     HGDIOBJ m_Previous = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 TEST(GdiText, SongFaceResolvesToAMingStyleCjkFont)
 {
@@ -70,8 +70,7 @@ TEST(GdiText, SongFaceResolvesToAMingStyleCjkFont)
     FcChar8* family = nullptr;
     ASSERT_EQ(FcPatternGetString(match, FC_FAMILY, 0, &family), FcResultMatch);
     std::string name = reinterpret_cast<char*>(family);
-    EXPECT_TRUE(name == "SimSun" || name.rfind("AR PL UMing", 0) == 0 || name.rfind("Noto Serif CJK", 0) == 0)
-        << name;
+    EXPECT_TRUE(name == "SimSun" || name.rfind("AR PL UMing", 0) == 0 || name.rfind("Noto Serif CJK", 0) == 0) << name;
     FcPatternDestroy(match);
     FcPatternDestroy(pattern);
     EXPECT_EQ(PointsToFontHeight(90), -12);
