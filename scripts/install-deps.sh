@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libtinyxml-dev
   libcairo2-dev libpango1.0-dev libgtk-3-dev libwebkit2gtk-4.1-dev
-  fonts-arphic-uming
+  fonts-arphic-uming fonts-liberation fonts-dejavu-core fontconfig
   libgtest-dev libgmock-dev
   clang clang-format libclang-rt-14-dev
   xvfb xdotool

@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -57,6 +58,53 @@ private:
 };
 
 }  // namespace
+
+// The tests run with their own font configuration: only the font files of the packages that
+// the install script brings, so a font installed by hand can change no result.
+TEST(GdiText, TestsSeeOnlyTheInstalledFontPackages)
+{
+    const char* file = std::getenv("FONTCONFIG_FILE");
+    if (file == nullptr)
+        GTEST_SKIP() << "run through ctest to get the tests' font configuration";
+    LoadFontAliases();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, nullptr);
+    FcPattern* all = FcPatternCreate();
+    FcFontSet* fonts = FcFontList(nullptr, all, objects);
+    ASSERT_NE(fonts, nullptr);
+    EXPECT_GT(fonts->nfont, 0);
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FcChar8* path = nullptr;
+        ASSERT_EQ(FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &path), FcResultMatch);
+        std::string name = reinterpret_cast<char*>(path);
+        EXPECT_TRUE(name.rfind("/usr/share/fonts/truetype/liberation/", 0) == 0 ||
+                    name.rfind("/usr/share/fonts/truetype/dejavu/", 0) == 0 ||
+                    name == "/usr/share/fonts/truetype/arphic/uming.ttc")
+            << name;
+    }
+    FcFontSetDestroy(fonts);
+    FcPatternDestroy(all);
+    FcObjectSetDestroy(objects);
+    struct Alias {
+        const char* requested;
+        const char* family;
+    } aliases[] = {{"Arial", "Liberation Sans"},
+                   {"Times New Roman", "Liberation Serif"},
+                   {"Courier New", "Liberation Mono"},
+                   {"宋体", "AR PL UMing CN"}};
+    for (const Alias& alias : aliases) {
+        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(alias.requested));
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result;
+        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+        ASSERT_NE(match, nullptr);
+        FcChar8* family = nullptr;
+        ASSERT_EQ(FcPatternGetString(match, FC_FAMILY, 0, &family), FcResultMatch);
+        EXPECT_STREQ(reinterpret_cast<char*>(family), alias.family) << alias.requested;
+        FcPatternDestroy(match);
+        FcPatternDestroy(pattern);
+    }
+}
 
 TEST(GdiText, SongFaceResolvesToAMingStyleCjkFont)
 {
