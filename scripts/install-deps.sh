@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config git
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libtinyxml-dev
   libcairo2-dev libpango1.0-dev libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-arphic-uming fonts-liberation fonts-dejavu-core fontconfig
