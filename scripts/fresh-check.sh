@@ -18,7 +18,7 @@ mirror=$(
     grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list |
       sed -E 's/^deb (\[[^]]*\] )?//' | awk '{print $1}'
   } | grep -E '/debian/?$' | head -n 1
-)
+) || true
 mirror=${mirror:-http://deb.debian.org/debian}
 security=${mirror%/debian*}/debian-security
 
