@@ -6,6 +6,7 @@
 #include "platform/FolderListing.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -69,6 +70,17 @@ void BatchRun::Join()
 {
     if (m_Thread.joinable())
         m_Thread.join();
+}
+
+void BatchRun::Stop(const std::function<void()>& serveUi)
+{
+    RequestStop();
+    while (m_WorkerActive.load(std::memory_order_acquire)) {
+        if (serveUi)
+            serveUi();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Join();
 }
 
 std::string BatchRun::GetRunStatus() const

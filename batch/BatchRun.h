@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +24,8 @@ constexpr char kRunFinished[] = "处理完毕";
 constexpr int MAX_LIST_FILES = 100;
 
 // How the run talks to its owner (the main window or the command-line runner). Calls come
-// from the worker thread.
+// from the worker thread; with more than one worker they come from several worker threads at
+// once, so an observer of a parallel run must be safe to call concurrently.
 class BatchObserver {
 public:
     virtual ~BatchObserver() = default;
@@ -52,7 +54,7 @@ public:
     // `intermediate`.
     BatchRun(const JobSettings& settings, BatchObserver* observer, int workers = 1, std::string tempBmpPath = {},
              Intermediate intermediate = Intermediate::TempFile);
-    ~BatchRun();  // asks to stop and joins
+    ~BatchRun();  // asks to stop and joins; an owner on the UI thread calls Stop first
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
@@ -65,6 +67,13 @@ public:
     // complete results.
     void RequestStop();
     void Join();
+    // Asks to stop and waits for the worker. While it waits, `serveUi` (when given) is called
+    // over and over: an owner on the user-interface thread passes what runs that thread's
+    // queued cross-thread calls, so a worker waiting for a notice the user-interface thread
+    // must show finishes instead of deadlocking a closing window. Joins at the end.
+    void Stop(const std::function<void()>& serveUi = {});
+    // True from Start until the worker thread has left the run.
+    bool IsRunning() const { return m_WorkerActive.load(std::memory_order_acquire); }
 
     // True once the file loop has finished (never after a validation failure). Everything the
     // run wrote before is visible to a caller that sees true.

@@ -9,7 +9,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -276,4 +279,92 @@ TEST(BatchRun, StartIsRefusedWhileARunIsGoing)
     EXPECT_TRUE(run.Start());  // a finished run may be started again
     run.Join();
     EXPECT_EQ(recorder.statusCount.load(), 4);
+}
+
+namespace {
+
+// A stand-in for the user-interface thread's queue of cross-thread calls: Invoke queues a call
+// and waits until the owning thread has run it, as a window's notice box does.
+class UiQueue {
+public:
+    void Invoke(const std::function<void()>& call)
+    {
+        bool done = false;
+        std::unique_lock lock(m_Lock);
+        m_Calls.push_back([&] {
+            call();
+            done = true;
+        });
+        m_Changed.notify_all();
+        m_Changed.wait(lock, [&] { return done; });
+    }
+    // Runs what is queued; on the owning thread.
+    void Serve()
+    {
+        std::unique_lock lock(m_Lock);
+        while (!m_Calls.empty()) {
+            std::function<void()> call = std::move(m_Calls.front());
+            m_Calls.pop_front();
+            call();
+            ++served;
+        }
+        m_Changed.notify_all();
+    }
+    bool WaitForCall()
+    {
+        std::unique_lock lock(m_Lock);
+        return m_Changed.wait_for(lock, std::chrono::seconds(20), [&] { return !m_Calls.empty(); });
+    }
+    int served = 0;
+
+private:
+    std::mutex m_Lock;
+    std::condition_variable m_Changed;
+    std::deque<std::function<void()>> m_Calls;
+};
+
+// Shows every notice through the queue, the way a window's observer does.
+class NoticeObserver final : public BatchObserver {
+public:
+    explicit NoticeObserver(UiQueue& queue) : m_Queue(queue) {}
+    void OnMissingSetting(const std::string& message) override
+    {
+        m_Queue.Invoke([&] { notices.push_back(message); });
+    }
+    void OnStatus(const std::string&, int, int) override {}
+    void OnFileDone(const WatermarkJob& job, ComposeResult) override
+    {
+        m_Queue.Invoke([&] { notices.push_back(fs::path(job.SrcPath).filename().string()); });
+    }
+    std::vector<std::string> notices;  // touched on the owning thread only
+
+private:
+    UiQueue& m_Queue;
+};
+
+}  // namespace
+
+TEST(BatchRun, StopServesTheOwnersQueueWhileAWorkerWaitsOnANotice)
+{
+    TempDir dir;
+    MakeSources(dir);
+    // A missing setting and a file notice: in both the worker waits for the owner's thread
+    // when the owner stops the run.
+    JobSettings missing = FolderJob(dir, "out");
+    missing.WaterMarkFileSite.clear();
+    for (const JobSettings& settings : {missing, FolderJob(dir, "out")}) {
+        UiQueue queue;
+        NoticeObserver observer(queue);
+        BatchRun run(settings, &observer, 1, (dir / "temp.bmp").string());
+        EXPECT_FALSE(run.IsRunning());
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(queue.WaitForCall());
+        EXPECT_TRUE(run.IsRunning());
+        run.Stop([&] { queue.Serve(); });
+        EXPECT_FALSE(run.IsRunning());
+        EXPECT_GE(queue.served, 1);
+        // The stop was asked for while the first notice waited: nothing follows it.
+        EXPECT_EQ(observer.notices,
+                  std::vector<std::string>{settings.WaterMarkFileSite.empty() ? kNoWatermark : "a.jpg"});
+    }
 }
