@@ -5,6 +5,7 @@
 #include "batch/PathHelper.h"
 #include "image/MemStream.h"
 #include "image/Picture.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/gdi/Gdi.h"
 
 #include <cerrno>
@@ -231,11 +232,7 @@ BYTE* ComposeWorkspace::Intermediate(size_t size)
 int32_t CMarkComposer::GetImageType(std::string_view path) const
 {
     size_t dot = path.rfind('.');
-    std::string extension(dot == std::string_view::npos ? path : path.substr(dot + 1));
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    std::string extension = AsciiLowered(dot == std::string_view::npos ? path : path.substr(dot + 1));
     for (const ExtensionType& entry : kExtensionTable) {
         if (extension == entry.extension)
             return entry.type;

@@ -1,5 +1,7 @@
 // Loading: the typed attempt, the fallback detection over every format, and the decode dispatch.
 #include "image/FileStream.h"
+
+#include "image/Messages.h"
 #include "image/Picture.h"
 #include "image/formats/PictureBMP.h"
 #include "image/formats/PictureGIF.h"
@@ -19,7 +21,6 @@
 namespace {
 
 constexpr char kUnknownFormat[] = "Decode: Unknown or wrong format";
-constexpr char kNullFileHandler[] = "null file handler";
 
 // Detection tries the formats in this order; the first decoder that accepts the data wins.
 // JasPer's place is last and it receives id 0 (it detects its own variant).
@@ -128,7 +129,7 @@ bool CPicture::Decode(FILE* hFile, DWORD imagetype)
 bool CPicture::Decode(CStream* hFile, DWORD imagetype)
 {
     if (!hFile)
-        return Fail(kNullFileHandler);
+        return Fail(kNullFileHandlerMessage);
 
     if (imagetype == PICTURE_FORMAT_UNKNOWN) {
         const int32_t start = hFile->Tell();

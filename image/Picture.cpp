@@ -1,6 +1,7 @@
 // CPicture: lifetime, queries, palette, pixel, alpha and geometry operations.
 #include "image/Picture.h"
 
+#include "image/Messages.h"
 #include "image/PictureMemory.h"
 #include "image/Stream.h"
 
@@ -13,8 +14,6 @@
 namespace {
 
 constexpr char kMaxMemoryExceeded[] = "PICTURE_MAX_MEMORY exceeded";
-constexpr char kCreateNoMemory[] = "CPicture::Create can't allocate memory";
-constexpr char kNullFileHandler[] = "null file handler";
 constexpr char kNullImage[] = "null image!!!";
 
 constexpr size_t kHeaderBytes = sizeof(BITMAPINFOHEADER);
@@ -151,7 +150,7 @@ void* CPicture::Create(DWORD dwWidth, DWORD dwHeight, DWORD wBpp, DWORD imagetyp
     if (effWidth > kMaxField || imageBytes > kMaxField || totalBytes > kMaxField ||
         dwWidth > static_cast<DWORD>(std::numeric_limits<LONG>::max()) ||
         dwHeight > static_cast<DWORD>(std::numeric_limits<LONG>::max())) {
-        Fail(kCreateNoMemory);
+        Fail(kCreateNoMemoryMessage);
         return nullptr;
     }
 
@@ -170,7 +169,7 @@ void* CPicture::Create(DWORD dwWidth, DWORD dwHeight, DWORD wBpp, DWORD imagetyp
 
     pDib = AllocPictureBlock(static_cast<size_t>(totalBytes));
     if (!pDib) {
-        Fail(kCreateNoMemory);
+        Fail(kCreateNoMemoryMessage);
         return nullptr;
     }
 
@@ -351,7 +350,7 @@ bool CPicture::Fail(const char* message)
 bool CPicture::EncodeSafeCheck(CStream* hFile)
 {
     if (!hFile) {
-        Fail(kNullFileHandler);
+        Fail(kNullFileHandlerMessage);
         return true;
     }
     if (!pDib) {

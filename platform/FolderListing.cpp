@@ -1,6 +1,8 @@
 // Folder listing in the fixed name order, and file existence, creation and deletion.
 #include "platform/FolderListing.h"
 
+#include "platform/base/AsciiCase.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <memory>
@@ -8,11 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-unsigned char FoldUpper(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -24,8 +21,8 @@ bool FolderNameLess(const std::string& a, const std::string& b)
 {
     size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        unsigned char x = FoldUpper(static_cast<unsigned char>(a[i]));
-        unsigned char y = FoldUpper(static_cast<unsigned char>(b[i]));
+        auto x = static_cast<unsigned char>(AsciiUpper(a[i]));
+        auto y = static_cast<unsigned char>(AsciiUpper(b[i]));
         if (x != y)
             return x < y;
     }

@@ -2,6 +2,8 @@
 #include "platform/Profile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/base/AsciiCase.h"
+#include "platform/base/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,17 +24,6 @@ std::string_view Trim(std::string_view text)
     while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-char FoldAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 // "[name]" (blanks allowed around it) gives name; anything else is not a header.
@@ -60,17 +51,6 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     key = Trim(line.substr(0, equals));
     value = Trim(line.substr(equals + 1));
     return true;
-}
-
-// The longest prefix of at most `limit` bytes that does not end inside a UTF-8 sequence.
-size_t CutAtCharacter(std::string_view text, size_t limit)
-{
-    if (text.size() <= limit)
-        return text.size();
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return cut;
 }
 
 }  // namespace
@@ -118,7 +98,7 @@ int ProfileFile::FindSection(std::string_view section) const
 {
     for (size_t i = 0; i < m_Lines.size(); ++i) {
         std::string_view name;
-        if (SectionName(m_Lines[i].text, name) && SameName(name, Trim(section)))
+        if (SectionName(m_Lines[i].text, name) && EqualsIgnoringAsciiCase(name, Trim(section)))
             return static_cast<int>(i);
     }
     return -1;
@@ -138,7 +118,8 @@ int ProfileFile::FindKey(int header, std::string_view key) const
     int end = SectionEnd(header);
     for (int i = header + 1; i < end; ++i) {
         std::string_view lineKey, value;
-        if (KeyValue(m_Lines[static_cast<size_t>(i)].text, lineKey, value) && SameName(lineKey, Trim(key)))
+        if (KeyValue(m_Lines[static_cast<size_t>(i)].text, lineKey, value) &&
+            EqualsIgnoringAsciiCase(lineKey, Trim(key)))
             return i;
     }
     return -1;

@@ -1,20 +1,11 @@
 // The resource table: lookups, and packed device-independent bitmaps read into pixels.
 #include "platform/ResourceTable.h"
 
+#include "platform/base/ByteOrder.h"
+
 #include <cstdlib>
 
 namespace {
-
-uint32_t ReadLE32(std::span<const uint8_t> bytes, size_t offset)
-{
-    return static_cast<uint32_t>(bytes[offset]) | (static_cast<uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[offset + 2]) << 16) | (static_cast<uint32_t>(bytes[offset + 3]) << 24);
-}
-
-uint16_t ReadLE16(std::span<const uint8_t> bytes, size_t offset)
-{
-    return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
 
 constexpr int64_t kMaxResourcePixels = 16 * 1024 * 1024;
 
@@ -23,14 +14,14 @@ constexpr int64_t kMaxResourcePixels = 16 * 1024 * 1024;
 bool ResourceTable::AddPackedBitmap(UINT id, std::span<const uint8_t> packedDib)
 {
     // BITMAPINFOHEADER: size, width, height, planes, bit count, compression, ..., colours used.
-    if (packedDib.size() < 40 || ReadLE32(packedDib, 0) < 40)
+    if (packedDib.size() < 40 || ReadLE32(packedDib.data(), 0) < 40)
         return false;
-    size_t headerSize = ReadLE32(packedDib, 0);
-    auto width = static_cast<int32_t>(ReadLE32(packedDib, 4));
-    auto height = static_cast<int32_t>(ReadLE32(packedDib, 8));
-    uint16_t bitCount = ReadLE16(packedDib, 14);
-    uint32_t compression = ReadLE32(packedDib, 16);
-    uint32_t coloursUsed = ReadLE32(packedDib, 32);
+    size_t headerSize = ReadLE32(packedDib.data(), 0);
+    auto width = static_cast<int32_t>(ReadLE32(packedDib.data(), 4));
+    auto height = static_cast<int32_t>(ReadLE32(packedDib.data(), 8));
+    uint16_t bitCount = ReadLE16(packedDib.data(), 14);
+    uint32_t compression = ReadLE32(packedDib.data(), 16);
+    uint32_t coloursUsed = ReadLE32(packedDib.data(), 32);
     if (compression != 0 || width <= 0 || height == 0 || height == INT32_MIN)
         return false;
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32)

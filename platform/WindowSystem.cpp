@@ -2,6 +2,8 @@
 #include "platform/WindowSystem.h"
 
 #include "platform/Wnd.h"
+#include "platform/base/AsciiCase.h"
+#include "platform/base/Utf8.h"
 #include "platform/gdi/GdiObjects.h"
 
 #include <algorithm>
@@ -48,17 +50,7 @@ int Height(const RECT& rect)
 
 WindowClass ClassFromName(const std::string& name)
 {
-    auto equals = [&](const char* other) {
-        std::string lowered = name;
-        std::string expected = other;
-        for (auto& c : lowered)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        for (auto& c : expected)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return lowered == expected;
-    };
+    auto equals = [&](const char* other) { return EqualsIgnoringAsciiCase(name, other); };
     if (equals(WC_BUTTON))
         return WindowClass::Button;
     if (equals(WC_STATIC))
@@ -72,45 +64,15 @@ WindowClass ClassFromName(const std::string& name)
     return WindowClass::Generic;
 }
 
-void AppendUtf8(std::string& text, uint32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        text += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        text += static_cast<char>(0xC0 | (codePoint >> 6));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        text += static_cast<char>(0xE0 | (codePoint >> 12));
-        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (codePoint >> 18));
-        text += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
-
-// Byte offset of the character boundary before `offset` in UTF-8 text.
+// Byte offsets of the character boundaries around `offset` in the edit text.
 int PreviousBoundary(const std::string& text, int offset)
 {
-    if (offset <= 0)
-        return 0;
-    --offset;
-    while (offset > 0 && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80)
-        --offset;
-    return offset;
+    return static_cast<int>(PreviousCharacterBoundary(text, static_cast<size_t>(std::max(offset, 0))));
 }
 
 int NextBoundary(const std::string& text, int offset)
 {
-    int size = static_cast<int>(text.size());
-    if (offset >= size)
-        return size;
-    ++offset;
-    while (offset < size && (static_cast<unsigned char>(text[static_cast<size_t>(offset)]) & 0xC0) == 0x80)
-        ++offset;
-    return offset;
+    return static_cast<int>(NextCharacterBoundary(text, static_cast<size_t>(std::max(offset, 0))));
 }
 
 }  // namespace

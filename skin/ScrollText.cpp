@@ -1,29 +1,8 @@
 // CScrollText: placing, stepping and cycling the items, painting the strip on erase.
 #include "skin/ScrollText.h"
 
+#include "platform/base/AsciiCase.h"
 #include "skin/SkinDraw.h"
-
-namespace {
-
-// Compares two texts ignoring the case of A to Z; other bytes (UTF-8 sequences) must match.
-bool EqualIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 CScrollText::CScrollText()
 {
@@ -85,7 +64,7 @@ void CScrollText::Place(ScrollTextItem& item)
 ScrollTextItem* CScrollText::NextItem(const ScrollTextItem& finished)
 {
     for (size_t i = 0; i < m_Items.size(); ++i) {
-        if (!EqualIgnoringCase(m_Items[i]->text, finished.text))
+        if (!EqualsIgnoringAsciiCase(m_Items[i]->text, finished.text))
             continue;
         return i + 1 < m_Items.size() ? m_Items[i + 1].get() : m_Items.front().get();
     }

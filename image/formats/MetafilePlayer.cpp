@@ -3,6 +3,9 @@
 // Record layouts follow the public [MS-WMF] and [MS-EMF] documents.
 #include "image/formats/MetafilePlayer.h"
 
+#include "platform/base/ByteOrder.h"
+#include "platform/base/Utf8.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -27,19 +30,9 @@ public:
         return offset <= m_Bytes.size() && length <= m_Bytes.size() - offset;
     }
     uint8_t U8(size_t offset) const { return Has(offset, 1) ? m_Bytes[offset] : 0; }
-    uint16_t U16(size_t offset) const
-    {
-        return Has(offset, 2) ? static_cast<uint16_t>(m_Bytes[offset] | (m_Bytes[offset + 1] << 8)) : 0;
-    }
+    uint16_t U16(size_t offset) const { return Has(offset, 2) ? ReadLE16(m_Bytes.data(), offset) : 0; }
     int16_t S16(size_t offset) const { return static_cast<int16_t>(U16(offset)); }
-    uint32_t U32(size_t offset) const
-    {
-        return Has(offset, 4)
-                   ? static_cast<uint32_t>(m_Bytes[offset]) | (static_cast<uint32_t>(m_Bytes[offset + 1]) << 8) |
-                         (static_cast<uint32_t>(m_Bytes[offset + 2]) << 16) |
-                         (static_cast<uint32_t>(m_Bytes[offset + 3]) << 24)
-                   : 0;
-    }
+    uint32_t U32(size_t offset) const { return Has(offset, 4) ? ReadLE32(m_Bytes.data(), offset) : 0; }
     int32_t S32(size_t offset) const { return static_cast<int32_t>(U32(offset)); }
     float F32(size_t offset) const
     {
@@ -196,7 +189,7 @@ SurfacePtr DecodeDib(std::span<const uint8_t> infoBytes, std::span<const uint8_t
                 pixel = table[in[x]];
                 break;
             case 16: {
-                uint32_t v = in[x * 2] | (in[x * 2 + 1] << 8);
+                uint32_t v = ReadLE16(in, static_cast<size_t>(x) * 2);
                 pixel = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) | channel(v, masks[2]);
                 break;
             }
@@ -204,8 +197,7 @@ SurfacePtr DecodeDib(std::span<const uint8_t> infoBytes, std::span<const uint8_t
                 pixel = (static_cast<uint32_t>(in[x * 3 + 2]) << 16) | (in[x * 3 + 1] << 8) | in[x * 3];
                 break;
             case 32: {
-                uint32_t v = in[x * 4] | (in[x * 4 + 1] << 8) | (in[x * 4 + 2] << 16) |
-                             (static_cast<uint32_t>(in[x * 4 + 3]) << 24);
+                uint32_t v = ReadLE32(in, static_cast<size_t>(x) * 4);
                 pixel = (channel(v, masks[0]) << 16) | (channel(v, masks[1]) << 8) | channel(v, masks[2]);
                 break;
             }
@@ -1008,12 +1000,7 @@ std::string AnsiToUtf8(std::span<const uint8_t> bytes)
     for (uint8_t byte : bytes) {
         if (byte == 0)
             break;
-        if (byte < 0x80) {
-            text.push_back(static_cast<char>(byte));
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
+        AppendUtf8(text, byte);
     }
     return text;
 }
@@ -1034,21 +1021,7 @@ std::string Utf16ToUtf8(RecordReader r, size_t offset, size_t count)
             break;
         if (c >= 0xD800 && c < 0xE000)
             c = 0xFFFD;
-        if (c < 0x80) {
-            text.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            text.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            text.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            text.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            text.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
+        AppendUtf8(text, c);
     }
     return text;
 }

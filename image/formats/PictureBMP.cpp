@@ -2,7 +2,8 @@
 // and encoder (uncompressed, bottom-up, in the picture's stored depth).
 #include "image/formats/PictureBMP.h"
 
-#include "image/ByteOrder.h"
+#include "image/Messages.h"
+#include "platform/base/ByteOrder.h"
 
 #include "image/PictureMemory.h"
 #include "image/Stream.h"
@@ -21,7 +22,6 @@ constexpr char kNotBmp[] = "Not a BMP";
 constexpr char kBadInfo[] = "Error reading BMP info";
 constexpr char kDimensionsReturned[] = "output dimensions returned";
 constexpr char kNoMemory[] = "Can't allocate memory";
-constexpr char kCancelled[] = "Cancelled";
 constexpr char kNoMemory32[] = "can't allocate memory";
 constexpr char kUnknownCompression[] = "unknown compression";
 constexpr char kUnsupportedCompression[] = "compression type not supported";
@@ -380,7 +380,7 @@ bool CPictureBMP::Decode(CStream* hFile)
     info.yDPI = static_cast<int32_t>(PelsPerMeterToDpi(bmpHeader.biYPelsPerMeter));
 
     if (info.nEscape)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
 
     if (RGBQUAD* palette = GetPalette()) {
         // Entries beyond the picture's table are read past and dropped.
@@ -395,7 +395,7 @@ bool CPictureBMP::Decode(CStream* hFile)
     }
 
     if (info.nEscape)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
 
     auto seekToData = [&]() {
         if (offBits != 0 && dataStart <= std::numeric_limits<int32_t>::max())

@@ -1,7 +1,7 @@
 // GIF decoder and encoder with their own LZW coder.
 #include "image/formats/PictureGIF.h"
 
-#include "image/ByteOrder.h"
+#include "platform/base/ByteOrder.h"
 
 #include "image/Stream.h"
 

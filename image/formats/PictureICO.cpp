@@ -1,7 +1,7 @@
 // Windows icon and cursor decoder (one entry, AND mask as transparency) and single-entry encoder.
 #include "image/formats/PictureICO.h"
 
-#include "image/ByteOrder.h"
+#include "platform/base/ByteOrder.h"
 
 #include "image/Stream.h"
 #include "image/formats/PicturePNG.h"

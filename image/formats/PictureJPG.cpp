@@ -1,6 +1,7 @@
 // JPEG decoder and encoder over libjpeg, with source and destination managers on CStream.
 #include "image/formats/PictureJPG.h"
 
+#include "image/Messages.h"
 #include "image/Stream.h"
 
 #include <algorithm>
@@ -17,8 +18,6 @@
 namespace {
 
 constexpr char kOnlyRgbOrGrey[] = "JPEG can save only RGB or GreyScale images";
-constexpr char kCancelled[] = "Cancelled";
-constexpr char kNoBuffer[] = "CPicture::Create can't allocate memory";
 
 constexpr size_t kStreamBufferSize = 4096;
 // Rows handed to libjpeg per call: a whole 4:2:0 row group (2 x 8), so the library
@@ -290,7 +289,7 @@ bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool
     const DWORD effWidth = pic.GetEffWidth();
     while (cinfo.output_scanline < cinfo.output_height) {
         if (pic.info.nEscape != 0) {
-            pic.Fail(kCancelled);
+            pic.Fail(kCancelledMessage);
             jpeg_destroy_decompress(&cinfo);
             return false;
         }
@@ -401,11 +400,11 @@ bool CPictureJPG::DecodeExif(CStream* hFile)
 bool CPictureJPG::Decode(CStream* hFile)
 {
     if (!hFile)
-        return Fail("null file handler");
+        return Fail(kNullFileHandlerMessage);
     const bool foundExif = DecodeExif(hFile);
     CStreamJpg source(hFile);
     if (!source.IsValid())
-        return Fail(kNoBuffer);
+        return Fail(kCreateNoMemoryMessage);
     JpegDecodeState state;
     memset(&state, 0, sizeof state);
     return ReadJpeg(*this, state, source, foundExif);
@@ -419,7 +418,7 @@ bool CPictureJPG::Encode(CStream* hFile)
         return Fail(kOnlyRgbOrGrey);
     CStreamJpg destination(hFile);
     if (!destination.IsValid())
-        return Fail(kNoBuffer);
+        return Fail(kCreateNoMemoryMessage);
     JpegEncodeState state;
     memset(&state, 0, sizeof state);
     return WriteJpeg(*this, state, destination);

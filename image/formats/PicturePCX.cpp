@@ -1,7 +1,8 @@
 // PCX decoder and encoder with the format's run-length coding.
 #include "image/formats/PicturePCX.h"
 
-#include "image/ByteOrder.h"
+#include "image/Messages.h"
+#include "platform/base/ByteOrder.h"
 
 #include "image/MemStream.h"
 #include "image/Stream.h"
@@ -16,7 +17,6 @@ constexpr char kCannotRead[] = "Can't read PCX image";
 constexpr char kNotPcx[] = "Error: Not a PCX file";
 constexpr char kUnknownEncoding[] = "PCX file has unknown encoding scheme";
 constexpr char kTooManyPlanes[] = "Can't handle image with more than 4 planes";
-constexpr char kCancelled[] = "Cancelled";
 constexpr char kCorrupted[] = "corrupted PCX";
 constexpr char kRepeatSpansEnd[] = "repeat count spans end of image";
 constexpr char kBadColorMap[] = "bad color map signature";
@@ -195,14 +195,14 @@ bool CPicturePCX::Decode(CStream* hFile)
     if (planes == 4 && trueColor && !AlphaCreate())
         return false;
     if (info.nEscape != 0)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
 
     std::vector<BYTE> row(rowBytes);
     std::vector<BYTE> indices(static_cast<size_t>(bytesPerLine) * 8);
     RunDecoder runs(hFile, expected);
     for (DWORD y = 0; y < height; ++y) {
         if (info.nEscape != 0)
-            return Fail(kCancelled);
+            return Fail(kCancelledMessage);
         if (const char* error = runs.Fill(row.data(), row.size()))
             return Fail(error);
         const long memoryRow = static_cast<long>(height - 1 - y);

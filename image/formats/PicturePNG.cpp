@@ -1,6 +1,7 @@
 // PNG decoder and encoder over libpng, with read and write callbacks on CStream.
 #include "image/formats/PicturePNG.h"
 
+#include "image/Messages.h"
 #include "image/Stream.h"
 
 #include <png.h>
@@ -21,7 +22,6 @@ constexpr char kWriteError[] = "Write Error";
 constexpr char kFlushError[] = "Flush Error";
 constexpr char kSaveError[] = "Error saving PNG file";
 constexpr char kNotEnoughData[] = "Not enough image data";
-constexpr char kNoAlphaMemory[] = "CPicture::Create can't allocate memory";
 
 constexpr png_alloc_size_t kMaxChunkBytes = 8000000;
 // Chunk names, 5 bytes each with their terminating zero, in libpng's list form.
@@ -193,7 +193,7 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
         }
         png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
         if (!pic.AlphaCreate())
-            png_error(png, kNoAlphaMemory);
+            png_error(png, kCreateNoMemoryMessage);
     }
     if (colorType & PNG_COLOR_MASK_COLOR)
         png_set_bgr(png);
@@ -206,7 +206,7 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
     const size_t bytesPerPixel = std::max<size_t>((pixelDepth + 7) / 8, 4);
     state.row = static_cast<BYTE*>(calloc(bytesPerPixel * width + 10, 1));
     if (!state.row)
-        png_error(png, kNoAlphaMemory);
+        png_error(png, kCreateNoMemoryMessage);
     BYTE* row = state.row;
 
     const int passes = png_set_interlace_handling(png);
@@ -401,7 +401,7 @@ void CPicturePNG::expand2to4bpp(BYTE* row, DWORD width)
 bool CPicturePNG::Decode(CStream* hFile)
 {
     if (!hFile)
-        return Fail("null file handler");
+        return Fail(kNullFileHandlerMessage);
     PngReadState state;
     state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!state.png)

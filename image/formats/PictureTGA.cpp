@@ -1,7 +1,8 @@
 // Targa decoder and encoder (uncompressed and run-length types 1-3 and 9-11).
 #include "image/formats/PictureTGA.h"
 
-#include "image/ByteOrder.h"
+#include "image/Messages.h"
+#include "platform/base/ByteOrder.h"
 
 #include "image/Stream.h"
 
@@ -15,7 +16,6 @@ constexpr char kNotTga[] = "Not a TGA";
 constexpr char kUnknownType[] = "Unknown TGA image type";
 constexpr char kBadHeader[] = "bad TGA header";
 constexpr char kCreateFailed[] = "TGA Create failed";
-constexpr char kCancelled[] = "Cancelled";
 constexpr char kCorrupted[] = "corrupted TGA";
 constexpr char kBadDepth[] = "Bit depth must be 8 or 24";
 constexpr char kTooLarge[] = "Can't save this image as TGA";
@@ -218,7 +218,7 @@ bool CPictureTGA::Decode(CStream* hFile)
     // Pixels a truncated file never reaches stay black instead of undefined.
     Clear(0);
     if (info.nEscape != 0)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
 
     if (header.colorMapType != 0 && mapBytes > 0) {
         std::vector<uint8_t> map(mapBytes);
@@ -246,7 +246,7 @@ bool CPictureTGA::Decode(CStream* hFile)
     std::vector<uint8_t> scratch;
     for (uint32_t y = 0; y < header.height; ++y) {
         if (info.nEscape != 0)
-            return Fail(kCancelled);
+            return Fail(kCancelledMessage);
         // A packet carried over from the previous row needs no further data.
         if (packet.remaining == 0 && hFile->Eof())
             return Fail(kCorrupted);

@@ -1,6 +1,7 @@
 // TIFF decoder and encoder over libtiff, with client-stream callbacks and quiet message handlers.
 #include "image/formats/PictureTIF.h"
 
+#include "image/Messages.h"
 #include "image/MemStream.h"
 #include "image/Stream.h"
 
@@ -18,7 +19,6 @@ namespace {
 constexpr char kOpenError[] = "Error encountered while opening TIFF file";
 constexpr char kNoPage[] = "Error: page not present in TIFF file";
 constexpr char kDimensionsOnly[] = "output dimensions returned";
-constexpr char kCancelled[] = "Cancelled";
 constexpr char kCantCreate[] = "CPictureTIF can't create image";
 constexpr char kNoRaster[] = "No space for raster buffer";
 constexpr char kCorrupted[] = "Corrupted TIFF file!";
@@ -345,7 +345,7 @@ bool CPictureTIF::DecodeBody(TIFF* tif)
         depth = bits == 4 ? 4 : 8;
 
     if (info.nEscape)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
     if (!Create(width, height, depth, PICTURE_FORMAT_TIF))
         return Fail(kCantCreate);
     bool withAlpha = samples == 4 || samples == 2;
@@ -381,7 +381,7 @@ bool CPictureTIF::DecodeBody(TIFF* tif)
             return Fail(kCorrupted);
         for (uint32_t y = 0; y < height; ++y) {
             if (info.nEscape)
-                return Fail(kCancelled);
+                return Fail(kCancelledMessage);
             const uint32_t* source = raster.get() + static_cast<uint64_t>(y) * width;
             BYTE* row = GetBits(y);
             for (uint32_t x = 0; x < width; ++x) {
@@ -480,7 +480,7 @@ bool CPictureTIF::DecodeBody(TIFF* tif)
         bool labCreated = false;
         for (uint32_t ys = 0; ys < height; ys += rowsPerStrip) {
             if (info.nEscape)
-                return Fail(kCancelled);
+                return Fail(kCancelledMessage);
             uint32_t rows = std::min(rowsPerStrip, height - ys);
             std::fill(buffer.begin(), buffer.end(), 0);
             for (uint32_t plane = 0; plane < planes; ++plane) {

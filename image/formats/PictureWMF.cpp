@@ -1,7 +1,9 @@
 // Windows metafile and enhanced metafile decoder: the metafile is played onto a bitmap.
 #include "image/formats/PictureWMF.h"
 
+#include "image/Messages.h"
 #include "image/Stream.h"
+#include "platform/base/ByteOrder.h"
 #include "image/formats/MetafilePlayer.h"
 
 #include <cairo.h>
@@ -13,9 +15,7 @@ namespace {
 
 constexpr char kCorrupted[] = "corrupted WMF";
 constexpr char kEmpty[] = "empty WMF";
-constexpr char kCancelled[] = "Cancelled";
 constexpr char kNotSupported[] = "Save WMF not supported";
-constexpr char kCantCreate[] = "CPicture::Create can't allocate memory";
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr uint32_t kEnhancedSignature = 0x464D4520;  // " EMF"
@@ -31,17 +31,6 @@ constexpr double kWindowColor[3] = {1.0, 1.0, 1.0};
 // Enhanced metafiles are read whole; this bounds what one file may make us hold.
 constexpr int32_t kMaxEnhancedBytes = 256 * 1024 * 1024;
 
-uint16_t LE16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t LE32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
 struct CairoDestroy {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
@@ -51,18 +40,18 @@ struct CairoDestroy {
 
 bool CPictureWMF::IsPlaceableHeader(const uint8_t* bytes, MetafileHeader& header)
 {
-    header.key = LE32(bytes);
-    header.hmf = LE16(bytes + 4);
-    header.bboxLeft = static_cast<int16_t>(LE16(bytes + 6));
-    header.bboxTop = static_cast<int16_t>(LE16(bytes + 8));
-    header.bboxRight = static_cast<int16_t>(LE16(bytes + 10));
-    header.bboxBottom = static_cast<int16_t>(LE16(bytes + 12));
-    header.inch = LE16(bytes + 14);
-    header.reserved = LE32(bytes + 16);
-    header.checksum = LE16(bytes + 20);
+    header.key = ReadLE32(bytes, 0);
+    header.hmf = ReadLE16(bytes, 4);
+    header.bboxLeft = static_cast<int16_t>(ReadLE16(bytes, 6));
+    header.bboxTop = static_cast<int16_t>(ReadLE16(bytes, 8));
+    header.bboxRight = static_cast<int16_t>(ReadLE16(bytes, 10));
+    header.bboxBottom = static_cast<int16_t>(ReadLE16(bytes, 12));
+    header.inch = ReadLE16(bytes, 14);
+    header.reserved = ReadLE32(bytes, 16);
+    header.checksum = ReadLE16(bytes, 20);
     uint16_t sum = 0;
     for (int i = 0; i < 10; ++i)
-        sum ^= LE16(bytes + i * 2);
+        sum ^= ReadLE16(bytes, i * 2);
     return header.key == kPlaceableKey && header.checksum == sum && header.inch >= 1 && header.inch <= 2540;
 }
 
@@ -71,8 +60,8 @@ std::vector<uint8_t> CPictureWMF::ReadPlaceableMetafile(CStream* hFile, const Me
     uint8_t wmfHeader[18];
     if (hFile->Read(wmfHeader, 1, 18) != 18)
         return {};
-    uint16_t type = LE16(wmfHeader);
-    uint64_t bytes = static_cast<uint64_t>(LE32(wmfHeader + 6)) * 2;
+    uint16_t type = ReadLE16(wmfHeader, 0);
+    uint64_t bytes = static_cast<uint64_t>(ReadLE32(wmfHeader, 6)) * 2;
     int32_t streamSize = hFile->Size();
     if ((type != 1 && type != 2) || bytes < 18 || streamSize < 0 || bytes > static_cast<uint64_t>(streamSize))
         return {};
@@ -97,17 +86,17 @@ std::vector<uint8_t> CPictureWMF::ReadEnhancedMetafile(CStream* hFile, EnhancedM
     // EMR_HEADER ([MS-EMF] 2.3.4.2): type 1, a size inside the file, the " EMF" signature, and
     // a description that lies inside the header record.
     const uint8_t* p = data.data();
-    uint32_t type = LE32(p), recordSize = LE32(p + 4), signature = LE32(p + 40);
-    uint32_t descriptionChars = LE32(p + 60), descriptionOffset = LE32(p + 64);
+    uint32_t type = ReadLE32(p, 0), recordSize = ReadLE32(p, 4), signature = ReadLE32(p, 40);
+    uint32_t descriptionChars = ReadLE32(p, 60), descriptionOffset = ReadLE32(p, 64);
     if (type != 1 || signature != kEnhancedSignature || recordSize < 88 || recordSize > data.size() || recordSize % 4)
         return {};
     if (descriptionChars != 0 && (descriptionOffset < 88 || descriptionOffset > recordSize ||
                                   static_cast<uint64_t>(descriptionChars) * 2 > recordSize - descriptionOffset))
         return {};
-    header.bounds = {static_cast<LONG>(LE32(p + 8)), static_cast<LONG>(LE32(p + 12)), static_cast<LONG>(LE32(p + 16)),
-                     static_cast<LONG>(LE32(p + 20))};
-    header.frame = {static_cast<LONG>(LE32(p + 24)), static_cast<LONG>(LE32(p + 28)), static_cast<LONG>(LE32(p + 32)),
-                    static_cast<LONG>(LE32(p + 36))};
+    header.bounds = {static_cast<LONG>(ReadLE32(p, 8)), static_cast<LONG>(ReadLE32(p, 12)),
+                     static_cast<LONG>(ReadLE32(p, 16)), static_cast<LONG>(ReadLE32(p, 20))};
+    header.frame = {static_cast<LONG>(ReadLE32(p, 24)), static_cast<LONG>(ReadLE32(p, 28)),
+                    static_cast<LONG>(ReadLE32(p, 32)), static_cast<LONG>(ReadLE32(p, 36))};
     return data;
 }
 
@@ -156,7 +145,7 @@ bool CPictureWMF::Decode(CStream* hFile, long nForceWidth, long nForceHeight)
     }
 
     if (info.nEscape)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
     // A reversed bounding box has no area either.
     if (width <= 0 || height <= 0)
         return Fail(kEmpty);
@@ -172,7 +161,7 @@ bool CPictureWMF::Decode(CStream* hFile, long nForceWidth, long nForceHeight)
     std::unique_ptr<cairo_surface_t, CairoDestroy> surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-        return Fail(kCantCreate);
+        return Fail(kCreateNoMemoryMessage);
     {
         std::unique_ptr<cairo_t, CairoDestroy> cr(cairo_create(surface.get()));
         cairo_set_source_rgb(cr.get(), kWindowColor[0], kWindowColor[1], kWindowColor[2]);
@@ -188,7 +177,7 @@ bool CPictureWMF::Decode(CStream* hFile, long nForceWidth, long nForceHeight)
     cairo_surface_flush(surface.get());
 
     if (info.nEscape)
-        return Fail(kCancelled);
+        return Fail(kCancelledMessage);
     if (!Create(static_cast<DWORD>(width), static_cast<DWORD>(height), kScreenBits, PICTURE_FORMAT_WMF))
         return false;
     const unsigned char* pixels = cairo_image_surface_get_data(surface.get());

@@ -1,6 +1,8 @@
 // Pixel formats: standard palettes, depth emulation and packed DIB row conversion.
 #include "platform/gdi/Pixels.h"
 
+#include "platform/base/ByteOrder.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -98,38 +100,14 @@ bool IsStandard32(const uint32_t (&masks)[3])
     return masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
 }
 
-uint32_t LoadLE32(const uint8_t* p)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        uint32_t value;
-        std::memcpy(&value, p, sizeof value);
-        return value;
-    } else {
-        return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-               (static_cast<uint32_t>(p[3]) << 24);
-    }
-}
-
-void StoreLE32(uint8_t* p, uint32_t value)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(p, &value, sizeof value);
-    } else {
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
-        p[2] = static_cast<uint8_t>(value >> 16);
-        p[3] = static_cast<uint8_t>(value >> 24);
-    }
-}
-
 // 24-bit rows, four pixels (three 32-bit words) at a time, then the remaining pixels bytewise.
 void ReadRow24(const uint8_t* p, int count, uint32_t* out)
 {
     int i = 0;
     for (; i + 4 <= count; i += 4, p += 12) {
-        uint32_t w0 = LoadLE32(p);
-        uint32_t w1 = LoadLE32(p + 4);
-        uint32_t w2 = LoadLE32(p + 8);
+        uint32_t w0 = ReadLE32(p, 0);
+        uint32_t w1 = ReadLE32(p, 4);
+        uint32_t w2 = ReadLE32(p, 8);
         out[i] = w0 & 0xFFFFFF;
         out[i + 1] = (w0 >> 24) | ((w1 & 0xFFFF) << 8);
         out[i + 2] = (w1 >> 16) | ((w2 & 0xFF) << 16);
@@ -143,9 +121,9 @@ void WriteRow24(uint8_t* p, int count, const uint32_t* in)
 {
     int i = 0;
     for (; i + 4 <= count; i += 4, p += 12) {
-        StoreLE32(p, (in[i] & 0xFFFFFF) | (in[i + 1] << 24));
-        StoreLE32(p + 4, ((in[i + 1] >> 8) & 0xFFFF) | (in[i + 2] << 16));
-        StoreLE32(p + 8, ((in[i + 2] >> 16) & 0xFF) | (in[i + 3] << 8));
+        WriteLE32(p, 0, (in[i] & 0xFFFFFF) | (in[i + 1] << 24));
+        WriteLE32(p, 4, ((in[i + 1] >> 8) & 0xFFFF) | (in[i + 2] << 16));
+        WriteLE32(p, 8, ((in[i + 2] >> 16) & 0xFF) | (in[i + 3] << 8));
     }
     for (; i < count; ++i, p += 3) {
         p[0] = static_cast<uint8_t>(in[i]);
@@ -163,7 +141,7 @@ void ReadRow32(const uint8_t* p, int count, uint32_t* out)
         std::memcpy(out, p, sizeof(uint32_t) * static_cast<size_t>(count));
     } else {
         for (int i = 0; i < count; ++i)
-            out[i] = LoadLE32(p + 4 * static_cast<size_t>(i));
+            out[i] = ReadLE32(p, 4 * static_cast<size_t>(i));
     }
 }
 
@@ -175,7 +153,7 @@ void WriteRow32(uint8_t* p, int count, const uint32_t* in)
         std::memcpy(p, in, sizeof(uint32_t) * static_cast<size_t>(count));
     } else {
         for (int i = 0; i < count; ++i)
-            StoreLE32(p + 4 * static_cast<size_t>(i), in[i]);
+            WriteLE32(p, 4 * static_cast<size_t>(i), in[i]);
     }
 }
 
@@ -312,7 +290,7 @@ void DibLayout::ReadRow(const uint8_t* row, int x, int count, uint32_t* out) con
     case 16:
         for (int i = 0; i < count; ++i) {
             const uint8_t* p = row + 2 * static_cast<size_t>(x + i);
-            uint32_t value = p[0] | (static_cast<uint32_t>(p[1]) << 8);
+            uint32_t value = ReadLE16(p, 0);
             out[i] = (FromMask(value, masks[0]) << 16) | (FromMask(value, masks[1]) << 8) | FromMask(value, masks[2]);
         }
         break;
@@ -326,8 +304,7 @@ void DibLayout::ReadRow(const uint8_t* row, int x, int count, uint32_t* out) con
         }
         for (int i = 0; i < count; ++i) {
             const uint8_t* p = row + 4 * static_cast<size_t>(x + i);
-            uint32_t value = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                             (static_cast<uint32_t>(p[3]) << 24);
+            uint32_t value = ReadLE32(p, 0);
             if (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF)
                 out[i] = value;  // keeps the fourth byte: AlphaBlend reads it
             else

@@ -1,22 +1,9 @@
 // The headless back end: queued synthetic input, the virtual clock, scripted native parts.
 #include "platform/headless/HeadlessBackend.h"
 
+#include "platform/base/Utf8.h"
+
 #include <chrono>
-
-namespace {
-
-// Decodes one UTF-8 sequence at `offset`, advancing it; malformed bytes decode as themselves.
-uint32_t NextCodePoint(const std::string& text, size_t& offset)
-{
-    auto byte = static_cast<unsigned char>(text[offset++]);
-    int extra = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
-    uint32_t codePoint = extra == 0 ? byte : byte & (0x3F >> extra);
-    for (int i = 0; i < extra && offset < text.size(); ++i)
-        codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[offset++]) & 0x3F);
-    return codePoint;
-}
-
-}  // namespace
 
 HeadlessBackend& HeadlessBackend::Queue(std::function<void()> item)
 {
