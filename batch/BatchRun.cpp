@@ -4,6 +4,7 @@
 #include "batch/PathHelper.h"
 #include "batch/SplitString.h"
 #include "platform/FolderListing.h"
+#include "platform/Kernel.h"
 
 #include <algorithm>
 #include <chrono>

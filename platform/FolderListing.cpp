@@ -58,13 +58,3 @@ bool FileExists(const std::string& path)
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
-
-bool CreateDirectoryA(const char* path, const void*)
-{
-    return path != nullptr && mkdir(path, 0777) == 0;
-}
-
-bool DeleteFileA(const char* path)
-{
-    return path != nullptr && unlink(path) == 0;
-}

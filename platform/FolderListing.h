@@ -19,6 +19,3 @@ std::vector<FolderEntry> ListFolder(const std::string& folder);
 
 // True when `path` names an existing file (not a folder).
 bool FileExists(const std::string& path);
-// Creates one folder level; answers false when it exists already or cannot be made.
-bool CreateDirectoryA(const char* path, const void* securityAttributes);
-bool DeleteFileA(const char* path);
