@@ -3,6 +3,7 @@
 // Record layouts follow the public [MS-WMF] and [MS-EMF] documents.
 #include "image/formats/MetafilePlayer.h"
 
+#include "image/formats/MetafileRecords.h"
 #include "platform/base/ByteOrder.h"
 #include "platform/base/Utf8.h"
 
@@ -1059,7 +1060,7 @@ void Player::PlayWmf(std::span<const uint8_t> data, const RECT& window)
         uint16_t function = at.U16(4);
         if (size < 6 || size > data.size() - offset)
             break;
-        if (function == 0x0000)
+        if (function == META_EOF)
             break;
         WmfRecord(function, RecordReader(data.subspan(offset + 6, static_cast<size_t>(size - 6))));
         offset += static_cast<size_t>(size);
@@ -1071,87 +1072,87 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
     auto w = [&](size_t index) { return static_cast<double>(r.S16(index * 2)); };
     size_t words = r.Size() / 2;
     switch (function) {
-    case 0x0103:  // SETMAPMODE: ignored, the picture is always mapped window to surface
+    case META_SETMAPMODE:  // ignored, the picture is always mapped window to surface
         return true;
-    case 0x0102:  // SETBKMODE
+    case META_SETBKMODE:
         m_State.bkMode = r.U16(0);
         return true;
-    case 0x0201:  // SETBKCOLOR
+    case META_SETBKCOLOR:
         m_State.bkColor = FromColorRef(r.U32(0));
         return true;
-    case 0x0209:  // SETTEXTCOLOR
+    case META_SETTEXTCOLOR:
         m_State.textColor = FromColorRef(r.U32(0));
         return true;
-    case 0x012E:  // SETTEXTALIGN
+    case META_SETTEXTALIGN:
         m_State.textAlign = r.U16(0);
         return true;
-    case 0x0106:  // SETPOLYFILLMODE
+    case META_SETPOLYFILLMODE:
         m_State.polyFillMode = r.U16(0);
         return true;
-    case 0x020B:  // SETWINDOWORG
+    case META_SETWINDOWORG:
         m_State.windowOrgY = w(0);
         m_State.windowOrgX = w(1);
         return true;
-    case 0x020C:  // SETWINDOWEXT
+    case META_SETWINDOWEXT:
         if (w(0) != 0 && w(1) != 0) {
             m_State.windowExtY = w(0);
             m_State.windowExtX = w(1);
         }
         return true;
-    case 0x020F:  // OFFSETWINDOWORG
+    case META_OFFSETWINDOWORG:
         m_State.windowOrgY += w(0);
         m_State.windowOrgX += w(1);
         return true;
-    case 0x0410:  // SCALEWINDOWEXT: yDenom, yNum, xDenom, xNum
+    case META_SCALEWINDOWEXT:  // yDenom, yNum, xDenom, xNum
         if (w(0) != 0 && w(2) != 0 && w(1) != 0 && w(3) != 0) {
             m_State.windowExtY = m_State.windowExtY * w(1) / w(0);
             m_State.windowExtX = m_State.windowExtX * w(3) / w(2);
         }
         return true;
-    case 0x020D:  // SETVIEWPORTORG, SETVIEWPORTEXT and friends: the surface is the viewport
-    case 0x020E:
-    case 0x0211:
-    case 0x0412:
+    case META_SETVIEWPORTORG:  // the surface is the viewport
+    case META_SETVIEWPORTEXT:
+    case META_OFFSETVIEWPORTORG:
+    case META_SCALEVIEWPORTEXT:
         return true;
-    case 0x0214:  // MOVETO
+    case META_MOVETO:
         m_State.curY = w(0);
         m_State.curX = w(1);
         return true;
-    case 0x0213:  // LINETO
+    case META_LINETO:
         LineTo(w(1), w(0));
         return true;
-    case 0x0418:  // ELLIPSE
+    case META_ELLIPSE:
         Ellipse(w(3), w(2), w(1), w(0));
         return true;
-    case 0x041B:  // RECTANGLE
+    case META_RECTANGLE:
         Rectangle(w(3), w(2), w(1), w(0));
         return true;
-    case 0x061C:  // ROUNDRECT
+    case META_ROUNDRECT:
         RoundRect(w(5), w(4), w(3), w(2), w(1), w(0));
         return true;
-    case 0x0817:  // ARC
-    case 0x0830:  // CHORD
-    case 0x081A:  // PIE
-        ArcShape(function == 0x0817   ? ArcKind::Arc
-                 : function == 0x0830 ? ArcKind::Chord
-                                      : ArcKind::Pie,
+    case META_ARC:
+    case META_CHORD:
+    case META_PIE:
+        ArcShape(function == META_ARC     ? ArcKind::Arc
+                 : function == META_CHORD ? ArcKind::Chord
+                                          : ArcKind::Pie,
                  w(7), w(6), w(5), w(4), w(3), w(2), w(1), w(0));
         return true;
-    case 0x041F:  // SETPIXEL: colour, y, x
+    case META_SETPIXEL:  // colour, y, x
         SetPixel(w(3), w(2), r.U32(0));
         return true;
-    case 0x0324:    // POLYGON
-    case 0x0325: {  // POLYLINE
+    case META_POLYGON:
+    case META_POLYLINE: {
         size_t count = r.U16(0);
         if (count > (words - 1) / 2 || !CountPoints(count))
             return false;
         std::vector<double> points(count * 2);
         for (size_t i = 0; i < count * 2; ++i)
             points[i] = w(1 + i);
-        Polygon(points, function == 0x0324, function == 0x0324);
+        Polygon(points, function == META_POLYGON, function == META_POLYGON);
         return true;
     }
-    case 0x0538: {  // POLYPOLYGON
+    case META_POLYPOLYGON: {
         size_t polygons = r.U16(0);
         if (polygons > words - 1)
             return false;
@@ -1167,7 +1168,7 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         PolyPolygon(points, counts, true);
         return true;
     }
-    case 0x0521: {  // TEXTOUT: count, string, y, x
+    case META_TEXTOUT: {  // count, string, y, x
         size_t length = r.U16(0);
         size_t padded = (length + 1) / 2 * 2;
         if (2 + padded + 4 > r.Size())
@@ -1176,7 +1177,7 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         Text(x, y, AnsiToUtf8(r.Sub(2, length)), 0, nullptr);
         return true;
     }
-    case 0x0A32: {  // EXTTEXTOUT: y, x, count, options, [rect], string
+    case META_EXTTEXTOUT: {  // y, x, count, options, [rect], string
         double y = w(0), x = w(1);
         size_t length = r.U16(4);
         uint32_t options = r.U16(6);
@@ -1192,36 +1193,36 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         Text(x, y, AnsiToUtf8(r.Sub(at, length)), options, hasRect ? rect : nullptr);
         return true;
     }
-    case 0x02FA:    // CREATEPENINDIRECT
-    case 0x02FC:    // CREATEBRUSHINDIRECT
-    case 0x02FB:    // CREATEFONTINDIRECT
-    case 0x0142:    // DIBCREATEPATTERNBRUSH
-    case 0x01F9:    // CREATEPATTERNBRUSH
-    case 0x00F7:    // CREATEPALETTE
-    case 0x06FF: {  // CREATEREGION
+    case META_CREATEPENINDIRECT:
+    case META_CREATEBRUSHINDIRECT:
+    case META_CREATEFONTINDIRECT:
+    case META_DIBCREATEPATTERNBRUSH:
+    case META_CREATEPATTERNBRUSH:
+    case META_CREATEPALETTE:
+    case META_CREATEREGION: {
         uint32_t slot = FreeSlot();
         if (slot == UINT32_MAX)
             return false;
         Object object;
         object.kind = ObjectKind::Other;
-        if (function == 0x02FA) {
+        if (function == META_CREATEPENINDIRECT) {
             object.kind = ObjectKind::Pen;
             object.pen.style = r.U16(0);
             object.pen.width = r.S16(2);
             object.pen.color = FromColorRef(r.U32(6));
-        } else if (function == 0x02FC) {
+        } else if (function == META_CREATEBRUSHINDIRECT) {
             object.kind = ObjectKind::Brush;
             object.brush.style = r.U16(0);
             object.brush.color = FromColorRef(r.U32(2));
             object.brush.hatch = r.U16(6);
-        } else if (function == 0x02FB) {
+        } else if (function == META_CREATEFONTINDIRECT) {
             object.kind = ObjectKind::Font;
             object.font.height = r.S16(0);
             object.font.escapement = r.S16(4);
             object.font.weight = r.S16(8);
             object.font.italic = r.U8(10) != 0;
             object.font.face = FaceName(r, 18, false);
-        } else if (function == 0x0142) {
+        } else if (function == META_DIBCREATEPATTERNBRUSH) {
             std::span<const uint8_t> info, bits;
             SurfacePtr pattern;
             if (SplitPackedDib(RecordReader(r.Sub(4, r.Size() - std::min<size_t>(4, r.Size()))), info, bits))
@@ -1231,38 +1232,38 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         m_Objects[slot] = std::move(object);
         return true;
     }
-    case 0x012D:  // SELECTOBJECT
+    case META_SELECTOBJECT:
         Select(r.U16(0));
         return true;
-    case 0x01F0:  // DELETEOBJECT
+    case META_DELETEOBJECT:
         Delete(r.U16(0));
         return true;
-    case 0x001E:  // SAVEDC
+    case META_SAVEDC:
         Save();
         return true;
-    case 0x0127:  // RESTOREDC
+    case META_RESTOREDC:
         Restore(r.S16(0));
         return true;
-    case 0x0416:    // INTERSECTCLIPRECT: bottom, right, top, left
-    case 0x0415: {  // EXCLUDECLIPRECT
+    case META_INTERSECTCLIPRECT:  // bottom, right, top, left
+    case META_EXCLUDECLIPRECT: {
         double x0 = w(3), y0 = w(2), x1 = w(1), y1 = w(0);
         ToSurface(x0, y0);
         ToSurface(x1, y1);
-        ClipOp op{function == 0x0416 ? ClipOp::Intersect : ClipOp::Exclude,
+        ClipOp op{function == META_INTERSECTCLIPRECT ? ClipOp::Intersect : ClipOp::Exclude,
                   {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)}};
         AddClip(std::move(op));
         return true;
     }
-    case 0x012C:  // SELECTCLIPREGION: region objects are not kept; a null region resets the clip
+    case META_SELECTCLIPREGION:  // region objects are not kept; a null region resets the clip
         AddClip({ClipOp::Reset, {}});
         return true;
-    case 0x041D: {  // PATBLT: rop, height, width, y, x
+    case META_PATBLT: {  // rop, height, width, y, x
         PatternBlit(w(5), w(4), w(3), w(2), r.U32(0));
         return true;
     }
-    case 0x0940:    // DIBBITBLT
-    case 0x0B41: {  // DIBSTRETCHBLT
-        bool stretch = function == 0x0B41;
+    case META_DIBBITBLT:
+    case META_DIBSTRETCHBLT: {
+        bool stretch = function == META_DIBSTRETCHBLT;
         size_t paramWords = stretch ? 10 : 8;
         uint32_t rop = r.U32(0);
         if (words <= paramWords + 1) {  // no bitmap: a pattern operation
@@ -1284,7 +1285,7 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         Blit(info, bits, xDest, yDest, destW, destH, xSrc, ySrc, srcW, srcH, rop);
         return true;
     }
-    case 0x0F43: {  // STRETCHDIB: rop, usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
+    case META_STRETCHDIB: {  // rop, usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
         if (words < 12)
             return false;
         uint32_t rop = r.U32(0);
@@ -1294,7 +1295,7 @@ bool Player::WmfRecord(uint16_t function, RecordReader r)
         Blit(info, bits, w(10), w(9), w(8), w(7), w(6), w(5), w(4), w(3), rop);
         return true;
     }
-    case 0x0D33: {  // SETDIBTODEV: usage, scans, startScan, yDib, xDib, height, width, yDest, xDest, DIB
+    case META_SETDIBTODEV: {  // usage, scans, startScan, yDib, xDib, height, width, yDest, xDest, DIB
         if (words < 10)
             return false;
         std::span<const uint8_t> info, bits;
@@ -1345,7 +1346,7 @@ void Player::PlayEmf(std::span<const uint8_t> data)
         uint32_t type = at.U32(0), size = at.U32(4);
         if (size < 8 || size > data.size() - offset || size % 4 != 0)
             break;
-        if (type == 14)  // EMR_EOF
+        if (type == EMR_EOF)
             break;
         if (count > 0)
             EmfRecord(type, RecordReader(data.subspan(offset, size)));
@@ -1418,23 +1419,23 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         }
     };
     switch (type) {
-    case 2:     // POLYBEZIER
-    case 85:    // POLYBEZIER16
-    case 5:     // POLYBEZIERTO
-    case 88: {  // POLYBEZIERTO16
-        bool small = type == 85 || type == 88;
+    case EMR_POLYBEZIER:
+    case EMR_POLYBEZIER16:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYBEZIERTO16: {
+        bool small = type == EMR_POLYBEZIER16 || type == EMR_POLYBEZIERTO16;
         std::vector<double> points;
         if (!readPoints(28, r.U32(24), small, points))
             return false;
-        emitBezier(points, type == 5 || type == 88);
+        emitBezier(points, type == EMR_POLYBEZIERTO || type == EMR_POLYBEZIERTO16);
         return true;
     }
-    case 3:     // POLYGON
-    case 4:     // POLYLINE
-    case 86:    // POLYGON16
-    case 87: {  // POLYLINE16
-        bool small = type == 86 || type == 87;
-        bool closed = type == 3 || type == 86;
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16: {
+        bool small = type == EMR_POLYGON16 || type == EMR_POLYLINE16;
+        bool closed = type == EMR_POLYGON || type == EMR_POLYGON16;
         std::vector<double> points;
         if (!readPoints(28, r.U32(24), small, points))
             return false;
@@ -1455,19 +1456,19 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         Polygon(points, closed, closed);
         return true;
     }
-    case 6:     // POLYLINETO
-    case 89: {  // POLYLINETO16
+    case EMR_POLYLINETO:
+    case EMR_POLYLINETO16: {
         std::vector<double> points;
-        if (!readPoints(28, r.U32(24), type == 89, points))
+        if (!readPoints(28, r.U32(24), type == EMR_POLYLINETO16, points))
             return false;
         emitLinesTo(points);
         return true;
     }
-    case 7:     // POLYPOLYLINE
-    case 8:     // POLYPOLYGON
-    case 90:    // POLYPOLYLINE16
-    case 91: {  // POLYPOLYGON16
-        bool small = type == 90 || type == 91;
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON:
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16: {
+        bool small = type == EMR_POLYPOLYLINE16 || type == EMR_POLYPOLYGON16;
         uint32_t polygons = r.U32(24);
         uint64_t total = r.U32(28);
         if (polygons > (size - std::min<size_t>(size, 32)) / 4)
@@ -1481,63 +1482,63 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         std::vector<double> points;
         if (!readPoints(32 + static_cast<size_t>(polygons) * 4, total, small, points))
             return false;
-        PolyPolygon(points, counts, type == 8 || type == 91);
+        PolyPolygon(points, counts, type == EMR_POLYPOLYGON || type == EMR_POLYPOLYGON16);
         return true;
     }
-    case 9:  // SETWINDOWEXTEX
+    case EMR_SETWINDOWEXTEX:
         if (r.S32(8) != 0 && r.S32(12) != 0) {
             m_State.windowExtX = s32(8);
             m_State.windowExtY = s32(12);
         }
         return true;
-    case 10:  // SETWINDOWORGEX
+    case EMR_SETWINDOWORGEX:
         m_State.windowOrgX = s32(8);
         m_State.windowOrgY = s32(12);
         return true;
-    case 11:  // SETVIEWPORTEXTEX
+    case EMR_SETVIEWPORTEXTEX:
         if (r.S32(8) != 0 && r.S32(12) != 0) {
             m_State.viewportExtX = s32(8);
             m_State.viewportExtY = s32(12);
         }
         return true;
-    case 12:  // SETVIEWPORTORGEX
+    case EMR_SETVIEWPORTORGEX:
         m_State.viewportOrgX = s32(8);
         m_State.viewportOrgY = s32(12);
         return true;
-    case 31:    // SCALEVIEWPORTEXTEX
-    case 32: {  // SCALEWINDOWEXTEX: xNum, xDenom, yNum, yDenom
+    case EMR_SCALEVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX: {  // xNum, xDenom, yNum, yDenom
         double xNum = s32(8), xDenom = s32(12), yNum = s32(16), yDenom = s32(20);
         if (xNum == 0 || xDenom == 0 || yNum == 0 || yDenom == 0)
             return false;
-        double& ex = type == 31 ? m_State.viewportExtX : m_State.windowExtX;
-        double& ey = type == 31 ? m_State.viewportExtY : m_State.windowExtY;
+        double& ex = type == EMR_SCALEVIEWPORTEXTEX ? m_State.viewportExtX : m_State.windowExtX;
+        double& ey = type == EMR_SCALEVIEWPORTEXTEX ? m_State.viewportExtY : m_State.windowExtY;
         ex = ex * xNum / xDenom;
         ey = ey * yNum / yDenom;
         return true;
     }
-    case 15:  // SETPIXELV
+    case EMR_SETPIXELV:
         SetPixel(s32(8), s32(12), r.U32(16));
         return true;
-    case 17:  // SETMAPMODE
+    case EMR_SETMAPMODE:
         if (r.U32(8) >= 1 && r.U32(8) <= 8)
             m_State.mapMode = static_cast<int>(r.U32(8));
         return true;
-    case 18:  // SETBKMODE
+    case EMR_SETBKMODE:
         m_State.bkMode = static_cast<int>(r.U32(8));
         return true;
-    case 19:  // SETPOLYFILLMODE
+    case EMR_SETPOLYFILLMODE:
         m_State.polyFillMode = static_cast<int>(r.U32(8));
         return true;
-    case 22:  // SETTEXTALIGN
+    case EMR_SETTEXTALIGN:
         m_State.textAlign = r.U32(8);
         return true;
-    case 24:  // SETTEXTCOLOR
+    case EMR_SETTEXTCOLOR:
         m_State.textColor = FromColorRef(r.U32(8));
         return true;
-    case 25:  // SETBKCOLOR
+    case EMR_SETBKCOLOR:
         m_State.bkColor = FromColorRef(r.U32(8));
         return true;
-    case 27:  // MOVETOEX
+    case EMR_MOVETOEX:
         m_State.curX = s32(8);
         m_State.curY = s32(12);
         if (m_InPath) {
@@ -1546,28 +1547,28 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
             cairo_move_to(m_Cairo, x, y);
         }
         return true;
-    case 54:  // LINETO
+    case EMR_LINETO:
         LineTo(s32(8), s32(12));
         return true;
-    case 29:    // EXCLUDECLIPRECT
-    case 30: {  // INTERSECTCLIPRECT
+    case EMR_EXCLUDECLIPRECT:
+    case EMR_INTERSECTCLIPRECT: {
         double x0 = s32(8), y0 = s32(12), x1 = s32(16), y1 = s32(20);
         ToSurface(x0, y0);
         ToSurface(x1, y1);
-        AddClip({type == 30 ? ClipOp::Intersect : ClipOp::Exclude,
+        AddClip({type == EMR_INTERSECTCLIPRECT ? ClipOp::Intersect : ClipOp::Exclude,
                  {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)}});
         return true;
     }
-    case 33:  // SAVEDC
+    case EMR_SAVEDC:
         Save();
         return true;
-    case 34:  // RESTOREDC
+    case EMR_RESTOREDC:
         Restore(r.S32(8));
         return true;
-    case 35:    // SETWORLDTRANSFORM
-    case 36: {  // MODIFYWORLDTRANSFORM
+    case EMR_SETWORLDTRANSFORM:
+    case EMR_MODIFYWORLDTRANSFORM: {
         Matrix x{r.F32(8), r.F32(12), r.F32(16), r.F32(20), r.F32(24), r.F32(28)};
-        uint32_t mode = type == 35 ? 4 : r.U32(32);
+        uint32_t mode = type == EMR_SETWORLDTRANSFORM ? 4 : r.U32(32);
         Matrix result = m_State.world;
         if (mode == 1)
             result = Matrix{};
@@ -1581,40 +1582,40 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
             m_State.world = result;
         return true;
     }
-    case 37:  // SELECTOBJECT
+    case EMR_SELECTOBJECT:
         Select(r.U32(8));
         return true;
-    case 40:  // DELETEOBJECT
+    case EMR_DELETEOBJECT:
         Delete(r.U32(8));
         return true;
-    case 38:    // CREATEPEN
-    case 95:    // EXTCREATEPEN
-    case 39:    // CREATEBRUSHINDIRECT
-    case 94:    // CREATEDIBPATTERNBRUSHPT
-    case 93:    // CREATEMONOBRUSH
-    case 82: {  // EXTCREATEFONTINDIRECTW
+    case EMR_CREATEPEN:
+    case EMR_EXTCREATEPEN:
+    case EMR_CREATEBRUSHINDIRECT:
+    case EMR_CREATEDIBPATTERNBRUSHPT:
+    case EMR_CREATEMONOBRUSH:
+    case EMR_EXTCREATEFONTINDIRECTW: {
         uint32_t index = r.U32(8);
         if (index == 0 || index >= m_Objects.size())
             return false;
         Object object;
-        if (type == 38) {
+        if (type == EMR_CREATEPEN) {
             object.kind = ObjectKind::Pen;
             object.pen.style = r.U32(12);
             object.pen.width = s32(16);
             object.pen.color = FromColorRef(r.U32(24));
-        } else if (type == 95) {
+        } else if (type == EMR_EXTCREATEPEN) {
             object.kind = ObjectKind::Pen;
             object.pen.style = r.U32(28);
             object.pen.width = r.U32(32);
             object.pen.color = FromColorRef(r.U32(40));
             if (r.U32(36) == 1)  // BS_NULL brush: an invisible pen
                 object.pen.style = (object.pen.style & ~0xFu) | 5;
-        } else if (type == 39) {
+        } else if (type == EMR_CREATEBRUSHINDIRECT) {
             object.kind = ObjectKind::Brush;
             object.brush.style = r.U32(12);
             object.brush.color = FromColorRef(r.U32(16));
             object.brush.hatch = r.U32(20);
-        } else if (type == 94 || type == 93) {
+        } else if (type == EMR_CREATEDIBPATTERNBRUSHPT || type == EMR_CREATEMONOBRUSH) {
             uint32_t offBmi = r.U32(16), cbBmi = r.U32(20), offBits = r.U32(24), cbBits = r.U32(28);
             SurfacePtr pattern;
             if (r.Has(offBmi, cbBmi) && r.Has(offBits, cbBits))
@@ -1631,42 +1632,42 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         m_Objects[index] = std::move(object);
         return true;
     }
-    case 42:  // ELLIPSE
+    case EMR_ELLIPSE:
         Ellipse(s32(8), s32(12), s32(16), s32(20));
         return true;
-    case 43:  // RECTANGLE
+    case EMR_RECTANGLE:
         Rectangle(s32(8), s32(12), s32(16), s32(20));
         return true;
-    case 44:  // ROUNDRECT
+    case EMR_ROUNDRECT:
         RoundRect(s32(8), s32(12), s32(16), s32(20), s32(24), s32(28));
         return true;
-    case 45:  // ARC
-    case 46:  // CHORD
-    case 47:  // PIE
-    case 55:  // ARCTO
-        ArcShape(type == 46   ? ArcKind::Chord
-                 : type == 47 ? ArcKind::Pie
-                              : ArcKind::Arc,
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_ARCTO:
+        ArcShape(type == EMR_CHORD ? ArcKind::Chord
+                 : type == EMR_PIE ? ArcKind::Pie
+                                   : ArcKind::Arc,
                  s32(8), s32(12), s32(16), s32(20), s32(24), s32(28), s32(32), s32(36));
         return true;
-    case 59:  // BEGINPATH
+    case EMR_BEGINPATH:
         m_InPath = true;
         cairo_new_path(m_Cairo);
         return true;
-    case 60:  // ENDPATH
+    case EMR_ENDPATH:
         m_InPath = false;
         return true;
-    case 61:  // CLOSEFIGURE
+    case EMR_CLOSEFIGURE:
         if (cairo_has_current_point(m_Cairo))
             cairo_close_path(m_Cairo);
         return true;
-    case 68:  // ABORTPATH
+    case EMR_ABORTPATH:
         m_InPath = false;
         cairo_new_path(m_Cairo);
         return true;
-    case 62:    // FILLPATH
-    case 63:    // STROKEANDFILLPATH
-    case 64: {  // STROKEPATH
+    case EMR_FILLPATH:
+    case EMR_STROKEANDFILLPATH:
+    case EMR_STROKEPATH: {
         m_InPath = false;
         cairo_path_t* path = cairo_copy_path(m_Cairo);
         ApplyClip();
@@ -1676,7 +1677,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         FillAndStroke(type != 64, type != 62);
         return true;
     }
-    case 67: {  // SELECTCLIPPATH: approximated by the path's bounding box
+    case EMR_SELECTCLIPPATH: {  // approximated by the path's bounding box
         m_InPath = false;
         double x0, y0, x1, y1;
         cairo_path_extents(m_Cairo, &x0, &y0, &x1, &y1);
@@ -1685,7 +1686,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
             AddClip({ClipOp::Intersect, {x0, y0, x1, y1}});
         return true;
     }
-    case 75: {  // EXTSELECTCLIPRGN: cbRgnData, mode, region (rectangles in device units)
+    case EMR_EXTSELECTCLIPRGN: {  // cbRgnData, mode, region (rectangles in device units)
         uint32_t dataSize = r.U32(8), mode = r.U32(12);
         if (dataSize == 0 || mode == 5) {  // no region with RGN_COPY resets the clip
             if (mode == 5 || dataSize == 0)
@@ -1709,9 +1710,9 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         }
         return true;
     }
-    case 71:    // FILLRGN: bounds, cbRgnData, ihBrush, region
-    case 74: {  // PAINTRGN: bounds, cbRgnData, region
-        size_t regionAt = type == 71 ? 32 : 28;
+    case EMR_FILLRGN:     // bounds, cbRgnData, ihBrush, region
+    case EMR_PAINTRGN: {  // bounds, cbRgnData, region
+        size_t regionAt = type == EMR_FILLRGN ? 32 : 28;
         uint32_t dataSize = r.U32(24);
         uint32_t rects = r.U32(regionAt + 8);
         if (!r.Has(regionAt, dataSize) || dataSize < 32 || rects > (dataSize - 32) / 16)
@@ -1725,7 +1726,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
             list.insert(list.end(), {x0, y0, x1, y1});
         }
         Brush brush = m_State.brush;
-        if (type == 71) {
+        if (type == EMR_FILLRGN) {
             uint32_t index = r.U32(28);
             if (index < m_Objects.size() && m_Objects[index].kind == ObjectKind::Brush)
                 brush = m_Objects[index].brush;
@@ -1733,27 +1734,28 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         FillRects(list, brush);
         return true;
     }
-    case 83:    // EXTTEXTOUTA
-    case 84: {  // EXTTEXTOUTW: bounds, graphics mode, scales, then EMRTEXT at 36
+    case EMR_EXTTEXTOUTA:
+    case EMR_EXTTEXTOUTW: {  // bounds, graphics mode, scales, then EMRTEXT at 36
         double x = s32(36), y = s32(40);
         uint32_t chars = r.U32(44), offString = r.U32(48), options = r.U32(52);
         double rect[4] = {s32(56), s32(60), s32(64), s32(68)};
-        size_t charBytes = type == 84 ? 2 : 1;
+        size_t charBytes = type == EMR_EXTTEXTOUTW ? 2 : 1;
         if (chars > size || !r.Has(offString, chars * charBytes))
             return false;
-        std::string text = type == 84 ? Utf16ToUtf8(r, offString, chars) : AnsiToUtf8(r.Sub(offString, chars));
+        std::string text =
+            type == EMR_EXTTEXTOUTW ? Utf16ToUtf8(r, offString, chars) : AnsiToUtf8(r.Sub(offString, chars));
         Text(x, y, text, options, &rect[0]);
         return true;
     }
-    case 76:     // BITBLT
-    case 77:     // STRETCHBLT
-    case 114: {  // ALPHABLEND
+    case EMR_BITBLT:
+    case EMR_STRETCHBLT:
+    case EMR_ALPHABLEND: {
         double xDest = s32(24), yDest = s32(28), cxDest = s32(32), cyDest = s32(36);
         uint32_t rop = r.U32(40);
         double xSrc = s32(44), ySrc = s32(48);
         uint32_t offBmi = r.U32(84), cbBmi = r.U32(88), offBits = r.U32(92), cbBits = r.U32(96);
-        double cxSrc = type == 76 ? cxDest : s32(100), cySrc = type == 76 ? cyDest : s32(104);
-        if (type == 114)
+        double cxSrc = type == EMR_BITBLT ? cxDest : s32(100), cySrc = type == EMR_BITBLT ? cyDest : s32(104);
+        if (type == EMR_ALPHABLEND)
             rop = 0x00CC0020;
         if (cbBmi == 0) {
             PatternBlit(xDest, yDest, cxDest, cyDest, rop);
@@ -1764,7 +1766,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         Blit(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits), xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, rop);
         return true;
     }
-    case 81: {  // STRETCHDIBITS
+    case EMR_STRETCHDIBITS: {
         double xDest = s32(24), yDest = s32(28), xSrc = s32(32), ySrc = s32(36), cxSrc = s32(40), cySrc = s32(44);
         uint32_t offBmi = r.U32(48), cbBmi = r.U32(52), offBits = r.U32(56), cbBits = r.U32(60);
         uint32_t rop = r.U32(68);
@@ -1774,7 +1776,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
         Blit(r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits), xDest, yDest, cxDest, cyDest, xSrc, ySrc, cxSrc, cySrc, rop);
         return true;
     }
-    case 80: {  // SETDIBITSTODEVICE
+    case EMR_SETDIBITSTODEVICE: {
         double xDest = s32(24), yDest = s32(28), xSrc = s32(32), ySrc = s32(36), cxSrc = s32(40), cySrc = s32(44);
         uint32_t offBmi = r.U32(48), cbBmi = r.U32(52), offBits = r.U32(56), cbBits = r.U32(60);
         if (!r.Has(offBmi, cbBmi) || !r.Has(offBits, cbBits) || cbBmi == 0)
