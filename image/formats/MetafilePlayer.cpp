@@ -6,6 +6,7 @@
 #include "image/formats/MetafileRecords.h"
 #include "platform/base/ByteOrder.h"
 #include "platform/base/Utf8.h"
+#include "platform/gdi/CairoText.h"
 
 #include <cairo.h>
 
@@ -784,39 +785,32 @@ void Player::Text(double x, double y, const std::string& utf8, uint32_t options,
         size = 12;
     if (!(size >= 0.5) || size > 4 * std::max(m_Width, m_Height))
         return;
-    std::string face = font.face.empty() ? "sans-serif" : font.face;
-    cairo_select_font_face(m_Cairo, face.c_str(), font.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           font.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(m_Cairo, size);
-    cairo_text_extents_t extents;
-    cairo_text_extents(m_Cairo, utf8.c_str(), &extents);
-    cairo_font_extents_t fontExtents;
-    cairo_font_extents(m_Cairo, &fontExtents);
-    double dx = 0, dy = 0;
-    uint32_t horizontal = m_State.textAlign & 6, vertical = m_State.textAlign & 24;
-    if (horizontal == 6)
-        dx = -extents.x_advance / 2;
-    else if (horizontal == 2)
-        dx = -extents.x_advance;
-    if (vertical == 0)
-        dy = fontExtents.ascent;
-    else if (vertical == 8)
-        dy = -fontExtents.descent;
+    // The GDI's font engine lays the text out, so faces resolve as in window text.
     cairo_save(m_Cairo);
     cairo_translate(m_Cairo, x, y);
     cairo_rotate(m_Cairo, -font.escapement / 10.0 * kPi / 180.0);
+    CairoText text(m_Cairo, font.face.empty() ? "sans-serif" : font.face, size, font.weight, font.italic, utf8);
+    double dx = 0, dy = 0;
+    uint32_t horizontal = m_State.textAlign & 6, vertical = m_State.textAlign & 24;
+    if (horizontal == 6)
+        dx = -text.Advance() / 2;
+    else if (horizontal == 2)
+        dx = -text.Advance();
+    if (vertical == 0)
+        dy = text.Ascent();
+    else if (vertical == 8)
+        dy = -text.Descent();
     if (m_State.bkMode == 2) {
-        cairo_rectangle(m_Cairo, dx, dy - fontExtents.ascent, extents.x_advance,
-                        fontExtents.ascent + fontExtents.descent);
+        cairo_rectangle(m_Cairo, dx, dy - text.Ascent(), text.Advance(), text.Ascent() + text.Descent());
         cairo_set_source_rgb(m_Cairo, m_State.bkColor.r, m_State.bkColor.g, m_State.bkColor.b);
         cairo_fill(m_Cairo);
     }
     cairo_move_to(m_Cairo, dx, dy);
     cairo_set_source_rgb(m_Cairo, m_State.textColor.r, m_State.textColor.g, m_State.textColor.b);
-    cairo_show_text(m_Cairo, utf8.c_str());
+    text.Show();
     cairo_restore(m_Cairo);
     if (updateCp) {
-        double advance = extents.x_advance / std::max(1e-9, LogicalToSurface().Scale());
+        double advance = text.Advance() / std::max(1e-9, LogicalToSurface().Scale());
         m_State.curX += horizontal == 2 ? -advance : advance;
     }
 }
@@ -1792,7 +1786,7 @@ bool Player::EmfRecord(uint32_t type, RecordReader r)
 
 }  // namespace
 
-// Text goes through cairo's font selection, and fontconfig keeps a few blocks from parsing the
+// Text goes through the GDI's font engine, and fontconfig keeps a few blocks from parsing the
 // system configuration unreferenced for the life of the process; LeakSanitizer is told that they
 // are not this program's leaks. Weak, so that another part of the program may say the same.
 #if defined(__SANITIZE_ADDRESS__)

@@ -4,11 +4,11 @@
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Pixels.h"
+#include "platform/gdi/TextEngine.h"
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 
 #include <cstring>
 #include <mutex>
@@ -41,39 +41,6 @@ constexpr char kFontAliases[] = R"(<?xml version="1.0"?>
 
 std::once_flag g_AliasesLoaded;
 
-// Pango and cairo objects of the text engine; every use holds `mutex`.
-struct TextEngine {
-    std::mutex mutex;
-    PangoFontMap* fontMap = nullptr;
-    PangoContext* context = nullptr;
-
-    TextEngine()
-    {
-        LoadFontAliases();
-        fontMap = pango_cairo_font_map_new();
-        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), FcConfigGetCurrent());
-        pango_cairo_font_map_set_resolution(PANGO_CAIRO_FONT_MAP(fontMap), kDisplayDpi);
-        context = pango_font_map_create_context(fontMap);
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-        pango_cairo_context_set_font_options(context, options);
-        cairo_font_options_destroy(options);
-        pango_context_set_language(context, pango_language_from_string("zh-cn"));
-    }
-    ~TextEngine()
-    {
-        g_object_unref(context);
-        g_object_unref(fontMap);
-    }
-};
-
-TextEngine& Engine()
-{
-    static TextEngine engine;
-    return engine;
-}
-
 const LOGFONTA& FontOf(const DeviceContext& dc)
 {
     static const LOGFONTA kDefault = [] {
@@ -87,19 +54,13 @@ const LOGFONTA& FontOf(const DeviceContext& dc)
 
 PangoFontDescription* Describe(const LOGFONTA& font)
 {
-    PangoFontDescription* description = pango_font_description_new();
-    std::string face(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
-    pango_font_description_set_family(description, face.empty() ? "宋体" : face.c_str());
     // A negative height is the em size in pixels; a positive one, the cell height, is taken as
     // the em size too (the fonts used here have cells close to their em size).
     int pixels = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
     if (pixels == 0)
         pixels = 12;
-    pango_font_description_set_absolute_size(description, static_cast<double>(pixels) * PANGO_SCALE);
-    int weight = font.lfWeight == FW_DONTCARE ? FW_NORMAL : std::clamp<int>(font.lfWeight, 100, 1000);
-    pango_font_description_set_weight(description, static_cast<PangoWeight>(weight));
-    pango_font_description_set_style(description, font.lfItalic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-    return description;
+    std::string face(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
+    return DescribeFont(face, pixels, font.lfWeight, font.lfItalic != 0);
 }
 
 struct LayoutDeleter {
@@ -273,7 +234,7 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length)
 {
     if (!hdc || !text)
         return FALSE;
-    TextEngine& engine = Engine();
+    TextEngine& engine = SharedTextEngine();
     std::lock_guard<std::mutex> lock(engine.mutex);
     LayoutPtr layout = MakeLayout(engine, FontOf(*hdc), TextOf(text, length));
     pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
@@ -288,7 +249,7 @@ int DrawTextA(HDC hdc, const char* text, int length, RECT* rect, UINT format)
     std::string content = TextOf(text, length);
     if (!(format & DT_NOPREFIX))
         content = StripPrefixes(content);
-    TextEngine& engine = Engine();
+    TextEngine& engine = SharedTextEngine();
     std::lock_guard<std::mutex> lock(engine.mutex);
     LayoutPtr layout = MakeLayout(engine, FontOf(*hdc), content);
     int rectWidth = std::max<int>(rect->right - rect->left, 0);
@@ -343,7 +304,7 @@ BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* size)
 {
     if (!hdc || !text || !size)
         return FALSE;
-    TextEngine& engine = Engine();
+    TextEngine& engine = SharedTextEngine();
     std::lock_guard<std::mutex> lock(engine.mutex);
     LayoutPtr layout = MakeLayout(engine, FontOf(*hdc), TextOf(text, length));
     pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
@@ -358,7 +319,7 @@ BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics)
 {
     if (!hdc || !metrics)
         return FALSE;
-    TextEngine& engine = Engine();
+    TextEngine& engine = SharedTextEngine();
     std::lock_guard<std::mutex> lock(engine.mutex);
     const LOGFONTA& font = FontOf(*hdc);
     PangoFontDescription* description = Describe(font);

@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -379,6 +381,45 @@ TEST(WmfPlay, TextIsDrawnInTheTextColour)
     }
     EXPECT_GT(red, 150);
     EXPECT_EQ(other, 0);
+}
+
+// Metafile text goes through the same font engine as window text: "宋体" and "SimSun" resolve to
+// the Ming-style CJK font the aliases name, so the three faces draw the same pixels.
+TEST(WmfPlay, SongFacesResolveAsInWindowText)
+{
+    auto utf16 = [](std::u16string_view text, size_t units) {
+        Bytes b;
+        for (size_t i = 0; i < units; ++i)
+            Put16(b, i < text.size() ? text[i] : 0);
+        return b;
+    };
+    auto render = [&](std::u16string_view face, std::vector<uint32_t>& pixels) {
+        Bytes font = Fields({1, -24, 0, 0, 0, 400});  // EXTCREATEFONTINDIRECTW 1: 24-pixel em
+        for (int b : {0, 0, 0, 134, 0, 0, 0, 0})      // italic ... charset GB2312 ... pitch
+            font.push_back(static_cast<uint8_t>(b));
+        Bytes name = utf16(face, 32);
+        font.insert(font.end(), name.begin(), name.end());
+        // EXTTEXTOUTW: bounds, graphics mode, scales, reference point, 4 characters at offset 76.
+        Bytes text = Fields({0, 0, 0, 0, 1, 0, 0, 4, 4, 4, 76, 0, 0, 0, 0, 0, 0});
+        Bytes chars = utf16(u"处理完毕", 4);
+        text.insert(text.end(), chars.begin(), chars.end());
+        std::vector<EmfRecord> records = {{82, font}, {37, Fields({1})}, {18, Fields({1})}, {84, text}};
+        CPictureWMF picture;
+        ASSERT_TRUE(Decode(picture, MakeEmf(0, 0, 120, 32, records))) << picture.GetLastError();
+        for (long y = 0; y < static_cast<long>(picture.GetHeight()); ++y)
+            for (long x = 0; x < static_cast<long>(picture.GetWidth()); ++x) {
+                RGBQUAD c = At(picture, x, y);
+                pixels.push_back(static_cast<uint32_t>(c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue));
+            }
+    };
+    std::vector<uint32_t> ming, song, simsun;
+    render(u"AR PL UMing CN", ming);
+    render(u"宋体", song);
+    render(u"SimSun", simsun);
+    long ink = std::count_if(ming.begin(), ming.end(), [](uint32_t c) { return (c & 0xFF) < 128; });
+    EXPECT_GT(ink, 100);
+    EXPECT_TRUE(song == ming);
+    EXPECT_TRUE(simsun == ming);
 }
 
 TEST(WmfPlay, HostileRecordsAreSkipped)
