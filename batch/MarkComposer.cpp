@@ -6,6 +6,7 @@
 #include "image/MemStream.h"
 #include "image/Picture.h"
 #include "platform/base/AsciiCase.h"
+#include "platform/base/ByteOrder.h"
 #include "platform/gdi/Gdi.h"
 
 #include <cerrno>
@@ -36,18 +37,6 @@ constexpr size_t kFileHeaderBytes = 14;
 // Rows are captured into temp.bmp in bands of about this many bytes.
 constexpr uint64_t kCaptureBandBytes = 1 << 20;
 constexpr size_t kInfoHeaderBytes = 40;
-
-void WriteLE16(BYTE* out, size_t offset, uint16_t value)
-{
-    out[offset] = static_cast<BYTE>(value);
-    out[offset + 1] = static_cast<BYTE>(value >> 8);
-}
-
-void WriteLE32(BYTE* out, size_t offset, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out[offset + static_cast<size_t>(i)] = static_cast<BYTE>(value >> (8 * i));
-}
 
 // The info header and a colour table of up to 256 entries, as GetDIBits takes them.
 struct CaptureInfo {
