@@ -17,6 +17,8 @@ public:
     bool Close() override;
     // The block; a detached block becomes the caller's to free with free().
     uint8_t* GetBuffer(bool bDetachBuffer = true);
+    // The block, leaving its ownership as it is.
+    const uint8_t* Data() const { return m_pBuffer; }
     // Bytes allocated for the block (at least the data size).
     uint32_t Capacity() const { return m_Capacity; }
 

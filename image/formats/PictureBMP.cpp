@@ -186,26 +186,23 @@ void DecodeRle8(CStream* stream, CPicture& picture)
     }
 }
 
-// BI_RLE4: as RLE8 with two pixels per byte. The nibble taken from a run's value follows the
-// destination position, so a run that starts on a low nibble begins with the value's low nibble.
+// BI_RLE4: as RLE8 with two pixels per byte. Every run and every absolute group takes its
+// first pixel from the high nibble of its first byte, whatever column it starts at; delta
+// codes move by whole pixels.
 void DecodeRle4(CStream* stream, CPicture& picture)
 {
     const RleCanvas canvas(picture);
     uint64_t row = 0;
-    uint64_t offset = 0;
-    bool lowNibble = false;
-    // Stores one pixel's nibble from `value` at the current position and moves on.
-    auto put = [&](int32_t value) {
-        BYTE* dest = canvas.At(row, offset);
-        if (!lowNibble) {
-            if (dest)
-                *dest = static_cast<BYTE>(value & 0xF0);
-        } else {
-            if (dest)
-                *dest = static_cast<BYTE>(*dest | (value & 0x0F));
-            ++offset;
+    uint64_t column = 0;
+    // Stores one pixel's index at the current column and moves on.
+    auto put = [&](int32_t index) {
+        if (BYTE* dest = canvas.At(row, column / 2)) {
+            if (column % 2 == 0)
+                *dest = static_cast<BYTE>((*dest & 0x0F) | ((index & 0x0F) << 4));
+            else
+                *dest = static_cast<BYTE>((*dest & 0xF0) | (index & 0x0F));
         }
-        lowNibble = !lowNibble;
+        ++column;
     };
     for (;;) {
         const int32_t count = stream->GetC();
@@ -216,36 +213,33 @@ void DecodeRle4(CStream* stream, CPicture& picture)
             if (value < 0)
                 return;
             for (int32_t i = 0; i < count; ++i)
-                put(value);
+                put(i % 2 == 0 ? value >> 4 : value);
             continue;
         }
         const int32_t code = stream->GetC();
         if (code < 0 || code == 1)
             return;
         if (code == 0) {
-            offset = 0;
+            column = 0;
             ++row;
-            lowNibble = false;
         } else if (code == 2) {
             const int32_t dx = stream->GetC();
             const int32_t dy = stream->GetC();
             if (dx < 0 || dy < 0)
                 return;
-            offset += static_cast<uint64_t>(dx / 2);
+            column += static_cast<uint64_t>(dx);
             row += static_cast<uint64_t>(dy);
         } else {
-            int32_t data = stream->GetC();
-            if (data < 0)
-                return;
+            int32_t data = 0;
             for (int32_t i = 0; i < code; ++i) {
-                const bool wasLow = lowNibble;
-                put(data);
-                if (wasLow && i != code - 1) {
+                if (i % 2 == 0) {
                     data = stream->GetC();
                     if (data < 0)
                         return;
                 }
+                put(i % 2 == 0 ? data >> 4 : data);
             }
+            // Absolute groups are padded to a 16-bit boundary.
             if ((((code + 1) / 2) & 1) && stream->GetC() < 0)
                 return;
         }

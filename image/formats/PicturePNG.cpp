@@ -107,7 +107,7 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
     }
 
     // Grey files with a tRNS chunk keep their pixels and mark the transparent grey level
-    // as the transparent index instead of being composited.
+    // (as the transparent index, or in an alpha plane for 16-bit files) instead of being composited.
     const bool greyTransparency = colorType == PNG_COLOR_TYPE_GRAY && png_get_valid(png, pngInfo, PNG_INFO_tRNS) != 0;
 
     png_color_16p fileBackground = nullptr;
@@ -129,6 +129,12 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
         pic.info.nBkgndColor.rgbReserved = 0;
     }
 
+    // A 16-bit grey key names one 16-bit level: it is matched at that depth by libpng, which
+    // turns it into an alpha sample before the reduction to 8 bits; levels that differ only in
+    // the low byte would otherwise all share the key's 8-bit index.
+    const bool wideGreyKey = greyTransparency && bitDepth == 16;
+    if (wideGreyKey)
+        png_set_tRNS_to_alpha(png);
     if (bitDepth == 16)
         png_set_strip_16(png);
 
@@ -164,7 +170,7 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
     int transCount = 0;
     png_color_16p transColor = nullptr;
     if (png_get_tRNS(png, pngInfo, &transAlpha, &transCount, &transColor) != 0) {
-        if (greyTransparency && transColor) {
+        if (greyTransparency && transColor && !wideGreyKey) {
             const int level = bitDepth == 16 ? transColor->gray >> 8 : transColor->gray;
             if (level < static_cast<int>(pic.GetNumColors()))
                 pic.SetTransIndex(level);
@@ -186,6 +192,8 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
 
     const bool withAlpha =
         colorType == PNG_COLOR_TYPE_RGB_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY_ALPHA && pixelDepth == 32);
+    if (wideGreyKey && !pic.AlphaCreate())
+        png_error(png, kCreateNoMemoryMessage);
     if (withAlpha) {
         if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
             png_set_gray_to_rgb(png);
@@ -228,6 +236,19 @@ bool ReadPng(CPicture& pic, PngReadState& state, CStream* stream)
                 for (png_uint_32 x = 0; x < width; ++x) {
                     memcpy(pixels + 3 * x, row + 4 * x, 3);
                     pic.AlphaSet(static_cast<long>(x), memoryRow, row[4 * x + 3]);
+                }
+            } else if (wideGreyKey) {
+                // Rows arrive as 8-bit grey and alpha pairs.
+                if (interlaced && pass > 0) {
+                    for (png_uint_32 x = 0; x < width; ++x) {
+                        row[2 * x] = pixels[x];
+                        row[2 * x + 1] = pic.AlphaGet(static_cast<long>(x), memoryRow);
+                    }
+                }
+                png_read_row(png, row, nullptr);
+                for (png_uint_32 x = 0; x < width; ++x) {
+                    pixels[x] = row[2 * x];
+                    pic.AlphaSet(static_cast<long>(x), memoryRow, row[2 * x + 1]);
                 }
             } else {
                 if (interlaced && pass > 0)

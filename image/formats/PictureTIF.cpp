@@ -82,9 +82,21 @@ toff_t StreamSize(thandle_t handle)
     return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 
-int StreamMap(thandle_t, void**, toff_t*)
+// Memory streams are handed to the library as mapped contents: its readers of uncompressed
+// tiles refuse tiles whose size is no multiple of its read-buffer granule unless the file is mapped.
+int StreamMap(thandle_t handle, void** base, toff_t* size)
 {
-    return 0;
+    auto* memory = dynamic_cast<CMemStream*>(static_cast<CStream*>(handle));
+    if (!memory)
+        return 0;
+    const uint8_t* data = memory->Data();
+    int32_t length = memory->Size();
+    if (!data || length <= 0)
+        return 0;
+    // The library only reads mapped contents.
+    *base = const_cast<uint8_t*>(data);
+    *size = static_cast<toff_t>(length);
+    return 1;
 }
 
 void StreamUnmap(thandle_t, void*, toff_t) {}
@@ -288,7 +300,28 @@ bool CPictureTIF::Decode(CStream* hFile)
     info.nNumFrames = TIFFNumberOfDirectories(tif.get());
     if (info.nFrame < 0 || info.nFrame > 65535 || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(info.nFrame)))
         return Fail(kNoPage);
-    return DecodeBody(tif.get());
+    if (!TIFFIsTiled(tif.get()) || dynamic_cast<CMemStream*>(hFile) || info.nEscape == -1)
+        return DecodeBody(tif.get());
+
+    // A tiled page of another stream is decoded from a copy in memory, which the library maps.
+    tif.reset();
+    std::vector<BYTE> contents;
+    int32_t size = hFile->Size();
+    try {
+        contents.resize(static_cast<size_t>(std::max<int32_t>(0, size)));
+    } catch (const std::bad_alloc&) {
+        return Fail(kNoRaster);
+    }
+    if (contents.empty() || !hFile->Seek(0, SEEK_SET) ||
+        hFile->Read(contents.data(), 1, contents.size()) != contents.size())
+        return Fail(kOpenError);
+    CMemStream memory(contents.data(), static_cast<uint32_t>(contents.size()));
+    TiffHandle copy(OpenStream(&memory, "rb"));
+    if (!copy)
+        return Fail(kOpenError);
+    if (!TIFFSetDirectory(copy.get(), static_cast<tdir_t>(info.nFrame)))
+        return Fail(kNoPage);
+    return DecodeBody(copy.get());
 }
 
 bool CPictureTIF::DecodeBody(TIFF* tif)

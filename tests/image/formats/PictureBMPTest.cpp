@@ -170,16 +170,18 @@ TEST(BmpDecode, Rle8StoresRunsAbsoluteRunsAndStopsAtEndCode)
     EXPECT_EQ(Row(*d.picture, 1), (Bytes{0, 0, 0, 0, 0, 9, 9, 0}));
 }
 
-TEST(BmpDecode, Rle4NibblesFollowTheDestinationPosition)
+TEST(BmpDecode, Rle4RunsAndAbsoluteGroupsStartOnTheHighNibble)
 {
-    // Run of 3 pixels from 0x12 gives 1 2 1; the absolute run of 3 then starts on a low nibble,
-    // so it takes the low nibble of 0xAB, then 0xCD's high and low nibbles.
-    const Bytes rle = {0x03, 0x12, 0x00, 0x03, 0xAB, 0xCD, 0x00, 0x00, 0x04, 0x56, 0x00, 0x01};
+    // Row 0: a run of 3 from 0x12 (1 2 1), an absolute group of 3 at odd column 3 (A B C), a
+    // one-pixel delta to odd column 7 and a run of 1 from 0x56 there (5).
+    // Row 1: a delta to column 1, an absolute group D E F there, a run 9 A 9 from column 4.
+    const Bytes rle = {0x03, 0x12, 0x00, 0x03, 0xAB, 0xCD, 0x00, 0x02, 0x01, 0x00, 0x01, 0x56, 0x00,
+                       0x00, 0x00, 0x02, 0x01, 0x00, 0x00, 0x03, 0xDE, 0xF0, 0x03, 0x9A, 0x00, 0x01};
     InfoHeader h{.width = 8, .height = 2, .bitCount = 4, .compression = BI_RLE4};
     Decoded d = DecodeBytes(MakeBmp(h, GreyTable(16), rle));
     ASSERT_TRUE(d.ok) << d.Error();
-    EXPECT_EQ(Row(*d.picture, 0), (Bytes{0x12, 0x1B, 0xCD, 0x00}));
-    EXPECT_EQ(Row(*d.picture, 1), (Bytes{0x56, 0x56, 0x00, 0x00}));
+    EXPECT_EQ(Row(*d.picture, 0), (Bytes{0x12, 0x1A, 0xBC, 0x05}));
+    EXPECT_EQ(Row(*d.picture, 1), (Bytes{0x0D, 0xEF, 0x9A, 0x90}));
 }
 
 TEST(BmpDecode, RunLengthStoresStayInsideThePixelRows)

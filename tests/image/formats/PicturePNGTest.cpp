@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -136,6 +137,8 @@ struct PngRecipe {
     int colorType = PNG_COLOR_TYPE_PALETTE;
     std::vector<png_color> palette;
     Bytes trans;
+    std::optional<png_color_16> key;  // tRNS of grey and colour files
+    int interlace = PNG_INTERLACE_NONE;
     std::vector<Bytes> rows;  // packed rows as stored
 };
 
@@ -156,15 +159,21 @@ Bytes MakePng(const PngRecipe& recipe)
     }
     png_set_write_fn(png, &out, AppendBytes, nullptr);
     png_set_IHDR(png, info, static_cast<png_uint_32>(recipe.width), static_cast<png_uint_32>(recipe.height),
-                 recipe.bitDepth, recipe.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 recipe.bitDepth, recipe.colorType, recipe.interlace, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (!recipe.palette.empty())
         png_set_PLTE(png, info, recipe.palette.data(), static_cast<int>(recipe.palette.size()));
     if (!recipe.trans.empty())
         png_set_tRNS(png, info, recipe.trans.data(), static_cast<int>(recipe.trans.size()), nullptr);
+    if (recipe.key) {
+        png_color_16 key = *recipe.key;
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
     png_write_info(png, info);
-    for (const Bytes& row : recipe.rows)
-        png_write_row(png, row.data());
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (const Bytes& row : recipe.rows)
+            png_write_row(png, row.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -355,6 +364,46 @@ TEST(PngDecode, GreyTransparencyMarksTheTransparentLevel)
     EXPECT_EQ(pic.GetTransIndex(), trns[1]);
     EXPECT_FALSE(pic.info.bAlphaPaletteEnabled);
     EXPECT_TRUE(pic.IsGrayScale());
+}
+
+// A 16-bit key is matched against the 16-bit levels: with levels 0..255 every pixel reduces
+// to 8-bit level 0, yet only the pixels at the key itself are clear.
+TEST(PngDecode, SixteenBitGreyKeyMatchesAtTheFilesDepth)
+{
+    for (int interlace : {PNG_INTERLACE_NONE, PNG_INTERLACE_ADAM7}) {
+        SCOPED_TRACE(interlace);
+        PngRecipe recipe;
+        recipe.width = 16;
+        recipe.height = 16;
+        recipe.bitDepth = 16;
+        recipe.colorType = PNG_COLOR_TYPE_GRAY;
+        recipe.interlace = interlace;
+        recipe.key = png_color_16{0, 0, 0, 0, 0x00FF};
+        auto level = [](int x, int y) { return y * 16 + x; };        // 0..255
+        auto upper = [](int x, int y) { return x == 3 && y == 5; };  // one pixel at 0x12FF
+        for (int y = 0; y < recipe.height; ++y) {
+            Bytes row;
+            for (int x = 0; x < recipe.width; ++x) {
+                row.push_back(upper(x, y) ? 0x12 : 0x00);
+                row.push_back(static_cast<uint8_t>(level(x, y)));
+            }
+            recipe.rows.push_back(row);
+        }
+        CPicturePNG pic;
+        ASSERT_TRUE(DecodeBytes(pic, MakePng(recipe))) << pic.GetLastError();
+        ASSERT_EQ(pic.GetBpp(), 8);
+        int clear = 0;
+        for (int y = 0; y < recipe.height; ++y) {
+            for (int x = 0; x < recipe.width; ++x) {
+                const Rgba shown = Shown(pic, x, recipe.height - 1 - y);
+                const BYTE grey = upper(x, y) ? 0x12 : 0;
+                EXPECT_EQ(shown, (Rgba{grey, grey, grey, shown.alpha})) << x << "," << y;
+                EXPECT_EQ(shown.alpha, level(x, y) == 0xFF ? 0 : 255) << x << "," << y;
+                clear += shown.alpha == 0;
+            }
+        }
+        EXPECT_EQ(clear, 1);
+    }
 }
 
 TEST(PngDecode, AlphaPlaneAndBackgroundOfRgbaFiles)
