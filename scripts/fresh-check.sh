@@ -5,10 +5,12 @@
 # (debootstrap, chroot, mounts); slow, not part of CI.
 #   scripts/fresh-check.sh [ROOT_DIR]   (default: a new folder under /var/tmp, removed after
 #                                        unless KEEP_ROOT=1; logs go to build/fresh-check/)
+# The untouched debootstrap result is kept in build/fresh-check/base.tar and unpacked by later
+# runs (debootstrap is the slowest step); delete it, or set FRESH_BASE=new, to make it anew.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=KEEP_ROOT "$0" "$@"
+  exec sudo --preserve-env=KEEP_ROOT,FRESH_BASE "$0" "$@"
 fi
 
 # The package registry apt uses on this machine (deb822 or one-line sources), else Debian's.
@@ -36,6 +38,7 @@ else
   created=1
 fi
 target=$(cd "$target" && pwd)
+chmod 755 "$target"  # mktemp makes it private; the new user must reach its own files
 [ "$target" != / ] || { echo "refusing to use / as the root"; exit 2; }
 logs=$root/build/fresh-check
 mkdir -p "$logs"
@@ -65,11 +68,19 @@ trap 'exit 130' INT TERM
 seconds() { date +%s; }
 elapsed() { echo "$(($(seconds) - $1)) s"; }
 
-echo "== debootstrap bookworm from $mirror into $target =="
+base=$logs/base.tar
 start=$(seconds)
-debootstrap --variant=minbase --include=sudo,ca-certificates bookworm "$target" "$mirror" \
-  >"$logs/debootstrap.log" 2>&1 || { tail -n 20 "$logs/debootstrap.log"; exit 1; }
-echo "debootstrap: $(elapsed "$start")"
+if [ -s "$base" ] && [ "${FRESH_BASE:-}" != new ]; then
+  echo "== the kept debootstrap result $base into $target =="
+  tar -xpf "$base" -C "$target"
+  echo "unpacking: $(elapsed "$start")"
+else
+  echo "== debootstrap bookworm from $mirror into $target =="
+  debootstrap --variant=minbase --include=sudo,ca-certificates bookworm "$target" "$mirror" \
+    >"$logs/debootstrap.log" 2>&1 || { tail -n 20 "$logs/debootstrap.log"; exit 1; }
+  echo "debootstrap: $(elapsed "$start")"
+  tar -cpf "$base.part" -C "$target" . && mv "$base.part" "$base"
+fi
 
 # The same suites as a Debian 12 installation: the release, its updates and security.
 cat >"$target/etc/apt/sources.list" <<EOF
@@ -78,6 +89,7 @@ deb $mirror bookworm-updates main
 deb $security bookworm-security main
 EOF
 cp /etc/resolv.conf "$target/etc/resolv.conf"
+echo "127.0.1.1 $(hostname)" >>"$target/etc/hosts"  # sudo looks the host name up
 # No service starts inside the root.
 printf '#!/bin/sh\nexit 101\n' >"$target/usr/sbin/policy-rc.d"
 chmod 755 "$target/usr/sbin/policy-rc.d"
@@ -107,6 +119,7 @@ echo 'newuser ALL=(ALL) NOPASSWD: ALL' >"$target/etc/sudoers.d/newuser"
 chmod 440 "$target/etc/sudoers.d/newuser"
 home="$target/home/newuser"
 git clone --quiet --no-hardlinks "$root" "$home/tessmark"
+echo "checkout: $(git -C "$home/tessmark" log -1 --format='%h %s')"
 if [ -d "$root/../shared" ]; then
   cp -a "$root/../shared" "$home/shared"
 else
