@@ -4,11 +4,15 @@
 #include "batch/JobSettings.h"
 #include "batch/PathHelper.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -115,12 +119,18 @@ private:
     int m_Written = 0;
 };
 
-}  // namespace
-
-int main(int argc, char** argv)
+// A settings file that exists must be a regular file (a link to one is fine): a folder cannot
+// be read, and opening a FIFO would wait for a writer forever.
+bool IsUsableSettingsFile(const std::string& path)
 {
-    RestartWithHugePages(argv);
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return errno == ENOENT;  // a missing file gives the defaults and is created by --set
+    return S_ISREG(status.st_mode);
+}
 
+int RunBatchJob(int argc, char** argv)
+{
     std::string configPath;
     int workers = static_cast<int>(std::thread::hardware_concurrency());
     std::vector<std::string> assignments;
@@ -148,6 +158,10 @@ int main(int argc, char** argv)
     }
     if (configPath.empty())
         configPath = CPathHelper().ResolvePath("config.ini");
+    if (!IsUsableSettingsFile(configPath)) {
+        fprintf(stderr, "not a settings file: %s\n", configPath.c_str());
+        return kExitUsage;
+    }
 
     JobSettings settings;
     settings.LoadFromIni(configPath);
@@ -170,4 +184,22 @@ int main(int argc, char** argv)
     printf("%d written to %s\n", observer.Written(), CPathHelper().ResolvePath(settings.OutputFolderSite).c_str());
     printf("%s\n", kRunFinished);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    RestartWithHugePages(argv);
+    // A reader that goes away (`| head -1`) must not end the run: the status lines are then
+    // lost, and the pictures are still written.
+    signal(SIGPIPE, SIG_IGN);
+    try {
+        return RunBatchJob(argc, argv);
+    } catch (const std::exception& error) {
+        fprintf(stderr, "tessmark-batch: %s\n", error.what());
+    } catch (...) {
+        fprintf(stderr, "tessmark-batch: unexpected failure\n");
+    }
+    return kExitUsage;
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,12 +37,14 @@ public:
     }
     fs::path Folder() const { return m_Exe.parent_path(); }
 
-    pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& outputFile) const
+    // Starts the runner with standard output and error in `outputFile`, or standard output on
+    // `stdoutFd` when one is given.
+    pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& outputFile, int stdoutFd = -1) const
     {
         pid_t child = fork();
         if (child == 0) {
             int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
+            dup2(stdoutFd >= 0 ? stdoutFd : fd, 1);
             dup2(fd, 2);
             std::vector<std::string> all = {m_Exe.string()};
             all.insert(all.end(), arguments.begin(), arguments.end());
@@ -55,15 +58,27 @@ public:
         return child;
     }
 
-    // Runs to the end; answers the exit code and fills the printed text.
-    int Run(const std::vector<std::string>& arguments, std::string& printed) const
+    // Runs to the end; answers the exit code (-1 for a signal, -2 when the runner had to be
+    // killed after a minute) and fills the printed text.
+    int Run(const std::vector<std::string>& arguments, std::string& printed, int stdoutFd = -1) const
     {
         fs::path outputFile = Folder() / "printed.txt";
-        pid_t child = Spawn(arguments, outputFile);
+        pid_t child = Spawn(arguments, outputFile, stdoutFd);
         int status = 0;
-        waitpid(child, &status, 0);
+        bool ended = false;
+        for (int waited = 0; waited < 6000 && !ended; ++waited) {
+            ended = waitpid(child, &status, WNOHANG) == child;
+            if (!ended)
+                usleep(10000);
+        }
+        if (!ended) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
         std::vector<uint8_t> bytes = ReadFileBytes(outputFile);
         printed.assign(bytes.begin(), bytes.end());
+        if (!ended)
+            return -2;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -85,6 +100,21 @@ std::set<std::string> Names(const fs::path& folder)
     for (const auto& entry : fs::directory_iterator(folder))
         names.insert(entry.path().filename().string());
     return names;
+}
+
+// A folder of `count` small pictures and a watermark; answers the --set arguments of a
+// folder job over them with its output in `output`.
+std::vector<std::string> SmallFolderJob(const TempDir& dir, int count, const fs::path& output)
+{
+    fs::path src = dir / "src";
+    fs::create_directories(src);
+    for (int i = 0; i < count; ++i)
+        WriteBmp24(src / ("p" + std::to_string(i) + ".bmp"), GradientImage(64, 48, i));
+    EncodeWithEngine(dir / "mark.png", SoftMark(16, 10), PICTURE_FORMAT_PNG);
+    return {"--set", "SrcFileType=0",
+            "--set", "SrcFolderSite=" + src.string(),
+            "--set", "WaterMarkFileSite=" + (dir / "mark.png").string(),
+            "--set", "OutputFolderSite=" + output.string()};
 }
 
 }  // namespace
@@ -229,4 +259,52 @@ TEST(Runner, KilledRunsNeverLeaveCutShortFiles)
             ASSERT_EQ(bytes, reference.at(name)) << name;
         }
     }
+}
+
+// A reader that goes away (as `| head -1` does) costs the status lines, never the pictures.
+TEST(Runner, ClosedStandardOutputNeverStopsTheBatch)
+{
+    TempDir dir;
+    Runner runner(dir);
+    std::vector<std::string> arguments = SmallFolderJob(dir, 6, dir / "out");
+    for (const char* workers : {"1", "2"}) {
+        SCOPED_TRACE(workers);
+        fs::remove_all(dir / "out");
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        close(ends[0]);  // nobody reads: the first status line meets a closed pipe
+        std::vector<std::string> all = arguments;
+        all.insert(all.end(), {"-j", workers});
+        std::string printed;
+        int status = runner.Run(all, printed, ends[1]);
+        close(ends[1]);
+        EXPECT_EQ(status, 0) << printed;
+        ASSERT_TRUE(fs::exists(dir / "out"));
+        std::set<std::string> expected;
+        for (int i = 0; i < 6; ++i)
+            expected.insert("p" + std::to_string(i) + ".bmp");
+        EXPECT_EQ(Names(dir / "out"), expected);  // all written, no partial file left
+    }
+}
+
+// A settings file that is a folder or a FIFO gives a clear message and status 2, at once.
+TEST(Runner, SettingsFileThatIsNoRegularFileIsRefused)
+{
+    TempDir dir;
+    Runner runner(dir);
+    fs::create_directory(dir / "folder.ini");
+    ASSERT_EQ(mkfifo((dir / "fifo.ini").c_str(), 0644), 0);
+    for (const char* name : {"folder.ini", "fifo.ini"}) {
+        SCOPED_TRACE(name);
+        for (bool withSet : {false, true}) {
+            std::vector<std::string> arguments = {"--config", (dir / name).string()};
+            if (withSet)
+                arguments.insert(arguments.end(), {"--set", "PosX=3"});
+            std::string printed;
+            EXPECT_EQ(runner.Run(arguments, printed), 2) << printed;
+            EXPECT_EQ(printed, "not a settings file: " + (dir / name).string() + "\n");
+        }
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
+    EXPECT_TRUE(fs::is_fifo(dir / "fifo.ini"));
 }
