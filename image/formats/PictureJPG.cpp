@@ -3,6 +3,7 @@
 
 #include "image/Messages.h"
 #include "image/Stream.h"
+#include "platform/gdi/Gdi.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr char kOnlyRgbOrGrey[] = "JPEG can save only RGB or GreyScale images";
+constexpr char kFrameTooLarge[] = "JPEG frame too large";
+constexpr char kFrameBeyondData[] = "JPEG frame larger than its data can hold";
 
 constexpr size_t kStreamBufferSize = 4096;
 // Rows handed to libjpeg per call: a whole 4:2:0 row group (2 x 8), so the library
@@ -27,6 +30,13 @@ constexpr JDIMENSION kRowsPerCall = 16;
 // Whole-image arrays (progressive and multi-scan files) beyond this fail with libjpeg's
 // "Backing store not supported" instead of asking the system for gigabytes.
 constexpr long kMaxLibjpegMemory = 1024L * 1024 * 1024;
+
+// The most pixels one byte of a Huffman-coded file can describe. A frame needs at least one
+// bit per 8 x 8 block (a progressive file with only its first DC scan), so 512; twice that
+// leaves room for headers. A file far below that is a truncated shell whose missing rows
+// libjpeg would fill, at full pixel cost. Arithmetic coding packs a flat picture into a few
+// bytes whatever its size (3000 x 3000 in 125), so only the canvas limit bounds it.
+constexpr uint64_t kHuffmanPixelsPerByte = 1024;
 
 // Adapter handed to libjpeg as both source and destination manager over a CStream.
 class CStreamJpg {
@@ -193,7 +203,20 @@ bool UsableDpi(double value, long& dpi)
     return true;
 }
 
-bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool foundExif)
+// Refuses, before any pixel memory, a frame no canvas can hold and one whose data is far too
+// small for it. `dataBytes` is what the stream holds from the start of the file, or -1.
+bool FrameIsAcceptable(CPictureJPG& pic, const jpeg_decompress_struct& cinfo, int64_t dataBytes)
+{
+    const uint64_t outputPixels = uint64_t{cinfo.output_width} * cinfo.output_height;
+    if (outputPixels > static_cast<uint64_t>(kMaxBitmapPixels))
+        return pic.Fail(kFrameTooLarge);
+    const uint64_t framePixels = uint64_t{cinfo.image_width} * cinfo.image_height;
+    if (!cinfo.arith_code && dataBytes >= 0 && framePixels > static_cast<uint64_t>(dataBytes) * kHuffmanPixelsPerByte)
+        return pic.Fail(kFrameBeyondData);
+    return true;
+}
+
+bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool foundExif, int64_t dataBytes)
 {
     jpeg_decompress_struct& cinfo = state.cinfo;
     cinfo.err = jpeg_std_error(&state.error.pub);
@@ -239,8 +262,12 @@ bool ReadJpeg(CPictureJPG& pic, JpegDecodeState& state, CStreamJpg& source, bool
         return true;
     }
 
-    // The picture is made before libjpeg allocates its own buffers, so an oversized frame
-    // is refused by the picture's memory limit first.
+    // The frame is checked and the picture made before libjpeg allocates its own buffers, so
+    // an oversized frame is refused before it costs memory.
+    if (!FrameIsAcceptable(pic, cinfo, dataBytes)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const DWORD width = cinfo.output_width;
     const DWORD height = cinfo.output_height;
     const int components = cinfo.output_components;
@@ -401,13 +428,16 @@ bool CPictureJPG::Decode(CStream* hFile)
 {
     if (!hFile)
         return Fail(kNullFileHandlerMessage);
+    const int32_t start = hFile->Tell();
+    const int32_t size = hFile->Size();
+    const int64_t dataBytes = start >= 0 && size >= 0 ? std::max<int64_t>(0, int64_t{size} - start) : -1;
     const bool foundExif = DecodeExif(hFile);
     CStreamJpg source(hFile);
     if (!source.IsValid())
         return Fail(kCreateNoMemoryMessage);
     JpegDecodeState state;
     memset(&state, 0, sizeof state);
-    return ReadJpeg(*this, state, source, foundExif);
+    return ReadJpeg(*this, state, source, foundExif, dataBytes);
 }
 
 bool CPictureJPG::Encode(CStream* hFile)

@@ -15,8 +15,6 @@ namespace {
 
 std::atomic<int> g_DisplayBitsPerPixel{32};
 
-constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;
-
 bool IsValidDepth(int bitsPerPixel)
 {
     return bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 ||

@@ -78,6 +78,9 @@ constexpr int NUMCOLORS = 24;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 
+// The most pixels a bitmap, and so a composition canvas, can have.
+constexpr int64_t kMaxBitmapPixels = int64_t{1} << 28;
+
 // The display's size in pixels and its resolution.
 constexpr int kDisplayWidth = 1920;
 constexpr int kDisplayHeight = 1080;

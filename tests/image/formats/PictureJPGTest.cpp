@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <jpeglib.h>
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -283,6 +285,103 @@ TEST(JpegDecode, ExifScanFailuresDoNotFailTheDecode)
         EXPECT_EQ(pic.GetWidth(), 8u);
         EXPECT_FALSE(pic.m_exifinfo.IsExif);
     }
+}
+
+// A 16 x 16 grey JPEG whose frame header declares width x height, followed by `padding`
+// bytes after its end: the scan holds only the first blocks, libjpeg would fill the rest.
+Bytes GreyShell(uint16_t width, uint16_t height, size_t padding)
+{
+    CPicture grey(16, 16, 8);
+    grey.SetGrayPalette();
+    grey.Clear(0x80);
+    Bytes bytes = EncodeToBytes(grey);
+    for (size_t i = 2; i + 9 < bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            bytes[i + 5] = static_cast<uint8_t>(height >> 8);
+            bytes[i + 6] = static_cast<uint8_t>(height);
+            bytes[i + 7] = static_cast<uint8_t>(width >> 8);
+            bytes[i + 8] = static_cast<uint8_t>(width);
+            break;
+        }
+    }
+    bytes.insert(bytes.end(), padding, 0x00);
+    return bytes;
+}
+
+// A flat grey picture coded arithmetically by libjpeg itself (the engine writes Huffman only).
+Bytes FlatArithmeticJpeg(JDIMENSION side)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = side;
+    cinfo.image_height = side;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    cinfo.arith_code = TRUE;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(side, 0x80);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes bytes(buffer, buffer + size);
+    free(buffer);
+    return bytes;
+}
+
+// A frame beyond the canvas limit, or far larger than its data can describe, is refused from
+// its header, before the picture is made; one its data can cover still decodes, truncated.
+TEST(JpegDecode, FramesBeyondTheCanvasOrTheirDataAreRefusedFromTheHeader)
+{
+    struct Case {
+        uint16_t width;
+        uint16_t height;
+        size_t padding;
+        const char* error;  // nullptr: decodes
+    };
+    const Case cases[] = {
+        {65000, 65000, 0, "JPEG frame too large"},                      // 4.2 gigapixels in a few hundred bytes
+        {20000, 20000, 400000, "JPEG frame too large"},                 // 400 megapixels, data enough
+        {16000, 16000, 0, "JPEG frame larger than its data can hold"},  // 256 megapixels, inside the canvas
+        {16384, 16384, 200000, "JPEG frame larger than its data can hold"},
+        {4000, 4000, 16000, nullptr},  // 16 megapixels over 16 kB: a plausible truncated file
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " + " << c.padding);
+        const Bytes bytes = GreyShell(c.width, c.height, c.padding);
+        CPictureJPG pic;
+        if (c.error == nullptr) {
+            ASSERT_TRUE(DecodeBytes(pic, bytes)) << pic.GetLastError();
+            EXPECT_EQ(pic.GetWidth(), c.width);
+            EXPECT_EQ(pic.GetHeight(), c.height);
+            continue;
+        }
+        EXPECT_FALSE(DecodeBytes(pic, bytes));
+        EXPECT_STREQ(pic.GetLastError(), c.error);
+        EXPECT_EQ(pic.pDib, nullptr);
+
+        // The size query still answers the declared frame without decoding it.
+        CPictureJPG query;
+        query.info.nEscape = -1;
+        DecodeBytes(query, bytes);
+        EXPECT_EQ(query.head.biWidth, c.width);
+    }
+
+    // Arithmetic coding packs a flat picture far tighter than Huffman coding can; only the
+    // canvas limit applies to it.
+    const Bytes flat = FlatArithmeticJpeg(3000);
+    ASSERT_LT(flat.size() * 1024, 3000u * 3000u) << flat.size();
+    CPictureJPG arithmetic;
+    ASSERT_TRUE(DecodeBytes(arithmetic, flat)) << arithmetic.GetLastError();
+    EXPECT_EQ(arithmetic.GetWidth(), 3000u);
 }
 
 TEST(JpegEncode, PhotographRoundTripStaysAbovePsnr)
