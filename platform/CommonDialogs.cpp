@@ -72,12 +72,12 @@ DWORD CommDlgExtendedError()
     return t_LastChooserError;
 }
 
-BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
+std::optional<std::string> RunOpenFileChooser(OPENFILENAMEA* ofn)
 {
     t_LastChooserError = 0;
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!system || !ofn || !ofn->lpstrFile || ofn->nMaxFile == 0)
-        return FALSE;
+    if (!system || !ofn)
+        return std::nullopt;
     FileChooserRequest request;
     request.title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
     request.multiSelect = (ofn->Flags & OFN_ALLOWMULTISELECT) != 0;
@@ -100,7 +100,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
     request.owner = disabler.Owner();
     auto chosen = system->GetBackend().ChooseFiles(request);
     if (!chosen || chosen->empty())
-        return FALSE;
+        return std::nullopt;
 
     std::string result;
     const auto& files = *chosen;
@@ -126,13 +126,25 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
         }
     }
     result.push_back('\0');
-    if (result.size() > ofn->nMaxFile) {
+    size_t slash = files.front().rfind('/');
+    ofn->nFileOffset = static_cast<WORD>(files.size() == 1 && slash != std::string::npos ? slash + 1 : 0);
+    return result;
+}
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* ofn)
+{
+    if (!ofn || !ofn->lpstrFile || ofn->nMaxFile == 0) {
+        t_LastChooserError = 0;
+        return FALSE;
+    }
+    std::optional<std::string> result = RunOpenFileChooser(ofn);
+    if (!result)
+        return FALSE;
+    if (result->size() > ofn->nMaxFile) {
         t_LastChooserError = FNERR_BUFFERTOOSMALL;
         return FALSE;
     }
-    std::memcpy(ofn->lpstrFile, result.data(), result.size());
-    size_t slash = files.front().rfind('/');
-    ofn->nFileOffset = static_cast<WORD>(files.size() == 1 && slash != std::string::npos ? slash + 1 : 0);
+    std::memcpy(ofn->lpstrFile, result->data(), result->size());
     return TRUE;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/WinUser.h"
 
+#include <optional>
 #include <string>
 
 // ---- File-open chooser ---------------------------------------------------------------------
@@ -37,6 +38,10 @@ struct OPENFILENAMEA {
 // answers FNERR_BUFFERTOOSMALL). The owner is disabled while the chooser is open.
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);
 DWORD CommDlgExtendedError();
+// Runs the file-open chooser as GetOpenFileNameA does, but answers the whole result (the
+// buffer contents with their NULs) instead of copying it into lpstrFile, so a caller can take
+// a selection of any size; null when cancelled. lpstrFile and nMaxFile are not used.
+std::optional<std::string> RunOpenFileChooser(OPENFILENAMEA* ofn);
 
 // ---- Folder chooser ------------------------------------------------------------------------
 constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;

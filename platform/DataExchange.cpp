@@ -94,7 +94,8 @@ void DDX_Text(CDataExchange* exchange, int id, int& value)
     }
     int parsed = 0;
     if (!ParseIntegerField(GetWindowTextString(control), parsed)) {
-        MessageBoxA(exchange->m_pDlgWnd->m_hWnd, kIntegerRequired, "", MB_OK | MB_ICONEXCLAMATION);
+        // The framework's message boxes carry the program's name as their title.
+        MessageBoxA(exchange->m_pDlgWnd->m_hWnd, kIntegerRequired, "Tessmark", MB_OK | MB_ICONEXCLAMATION);
         exchange->Fail();
     }
     value = parsed;

@@ -31,7 +31,18 @@ intptr_t CFileDialog::DoModal()
 {
     // The caller may have pointed the buffer elsewhere, as the framework allows.
     m_ofn.hwndOwner = m_Parent ? m_Parent->m_hWnd : GetActiveWindow();
-    return GetOpenFileNameA(&m_ofn) ? IDOK : IDCANCEL;
+    if (m_ofn.lpstrFile != m_File.data())
+        return GetOpenFileNameA(&m_ofn) ? IDOK : IDCANCEL;
+    // In its own buffer the wrapper takes a selection of any size: the buffer grows to fit.
+    std::optional<std::string> result = RunOpenFileChooser(&m_ofn);
+    if (!result)
+        return IDCANCEL;
+    m_File.assign(result->begin(), result->end());
+    if (m_File.size() < MAX_PATH)
+        m_File.resize(MAX_PATH, '\0');
+    m_ofn.lpstrFile = m_File.data();
+    m_ofn.nMaxFile = static_cast<DWORD>(m_File.size());
+    return IDOK;
 }
 
 std::string CFileDialog::GetPathName() const

@@ -19,7 +19,8 @@ public:
     virtual ~CFileDialog() = default;
 
     // IDOK when files were chosen, IDCANCEL otherwise. Without a parent the chooser is owned
-    // by the active window.
+    // by the active window. A selection of any size is taken whole while lpstrFile is the
+    // wrapper's own buffer; a buffer of the caller's keeps the file-open call's limit.
     virtual intptr_t DoModal();
 
     std::string GetPathName() const;

@@ -793,6 +793,15 @@ GtkWindow* OwnerWindow(GtkBackend& backend, HWND owner)
     return GTK_WINDOW(backend.NativeWindow(system->TopLevelOf(owner)));
 }
 
+// Opens the location entry of the file chooser widget among a dialog's children.
+void ShowLocationEntry(GtkWidget* widget, gpointer)
+{
+    if (GTK_IS_FILE_CHOOSER_WIDGET(widget))
+        g_signal_emit_by_name(widget, "location-popup", "");
+    else if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), ShowLocationEntry, nullptr);
+}
+
 // Adds a filter whose patterns match whatever the letter case, as Windows file names do.
 void AddFilter(GtkFileChooser* chooser, const std::string& description, const std::string& patterns)
 {
@@ -911,6 +920,11 @@ std::optional<std::string> GtkBackend::ChooseFolder(const FolderChooserRequest& 
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_create_folders(chooser, request.newStyle);
+    // The folder-name field (the chooser's location entry) is open from the start when asked
+    // for; otherwise Ctrl+L opens it.
+    if (request.editBox)
+        gtk_container_forall(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), ShowLocationEntry,
+                             nullptr);
     // Preselection: the chooser opens inside the folder, so confirming at once keeps it.
     if (!request.initialFolder.empty() && g_file_test(request.initialFolder.c_str(), G_FILE_TEST_IS_DIR))
         gtk_file_chooser_set_current_folder(chooser, request.initialFolder.c_str());

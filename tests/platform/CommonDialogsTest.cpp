@@ -48,9 +48,33 @@ TEST(FileChooser, SingleSelectionCancelAndOverflow)
     CFileDialog cancelled(TRUE, nullptr, nullptr, 0x6, kImageFilter);
     EXPECT_EQ(cancelled.DoModal(), IDCANCEL);
 
-    CFileDialog overflowing(TRUE, nullptr, nullptr, 0x6, kImageFilter);
-    EXPECT_EQ(overflowing.DoModal(), IDCANCEL) << "a result longer than the buffer fails";
+    char small[MAX_PATH] = {};
+    OPENFILENAMEA ofn;
+    ofn.lpstrFile = small;
+    ofn.nMaxFile = MAX_PATH;
+    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "a result longer than the caller's buffer fails";
     EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+}
+
+TEST(FileChooser, TheWrapperTakesASelectionOfAnySizeWhole)
+{
+    HeadlessDesktop desktop;
+    std::vector<std::string> files;
+    for (int i = 0; i < 150; ++i)
+        files.push_back("/pictures/" + std::string(40, 'p') + std::to_string(i) + ".jpg");
+    desktop.backend->fileChoices.push_back(files);
+    desktop.backend->fileChoices.push_back(std::vector<std::string>{"/" + std::string(300, 'a') + ".png"});
+
+    CFileDialog many(TRUE, nullptr, nullptr, 0x206, kImageFilter);
+    ASSERT_EQ(many.DoModal(), IDOK);
+    std::vector<std::string> paths;
+    for (POSITION position = many.GetStartPosition(); position;)
+        paths.push_back(many.GetNextPathName(position));
+    EXPECT_EQ(paths, files);
+
+    CFileDialog longName(TRUE, nullptr, nullptr, 0x6, kImageFilter);
+    ASSERT_EQ(longName.DoModal(), IDOK);
+    EXPECT_EQ(longName.GetPathName(), "/" + std::string(300, 'a') + ".png");
 }
 
 int Preselect(HWND chooser, UINT message, LPARAM, LPARAM data)
