@@ -91,6 +91,16 @@ bool WritePng(const std::vector<uint32_t>& pixels, int width, int height, const 
 
 // Prints the dialog's place, the background pixels that differ from the bitmap outside every
 // child window and the close button, the cut pixels that show the window, and the fields.
+// Writes the whole screen as a PNG.
+void ShootScreen(GtkBackend& backend, const std::string& path)
+{
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    std::vector<uint32_t> screen;
+    bool written = backend.ScreenPixels(area, screen) && WritePng(screen, area.right, area.bottom, path);
+    printf("screen-shot=%s\n", written ? "written" : "failed");
+    fflush(stdout);
+}
+
 void Probe(GtkBackend& backend, const Shown& shown, const std::string& shotPath)
 {
     HWND dialog = shown.dialog->m_hWnd;
@@ -154,12 +164,15 @@ int main(int argc, char** argv)
     std::string which = argv[1];
     bool probe = false;
     std::string shotPath;
+    std::string screenPath;
     Values values;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--probe") == 0) {
             probe = true;
         } else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) {
             shotPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--screen-shot") == 0 && i + 1 < argc) {
+            screenPath = argv[++i];
         } else if (const char* equals = std::strchr(argv[i], '=')) {
             values[std::string(argv[i], static_cast<size_t>(equals - argv[i]))] = equals + 1;
         }
@@ -216,6 +229,8 @@ int main(int argc, char** argv)
             if (IsWindow(shown.dialog->m_hWnd))
                 Probe(backend, shown, shotPath);
         });
+        if (!screenPath.empty())
+            backend.WatchSignal(SIGHUP, [&backend, &screenPath] { ShootScreen(backend, screenPath); });
         printf("ready\n");
         fflush(stdout);
     }

@@ -42,6 +42,11 @@ xdotool mousemove 10 10
 
 fail() {
   echo "FAIL: $1"
+  # The whole screen at the last probe, to see what was in the way.
+  if [ -n "$shots" ] && [ -n "$demo_pid" ] && kill -HUP "$demo_pid" 2>/dev/null; then
+    for i in $(seq 1 50); do grep -q '^screen-shot=' "$tmp/out" && break; sleep 0.1; done
+    cp "$tmp/screen.png" "$shots/failed-screen.png" 2>/dev/null
+  fi
   echo "last probe: $(grep '^window=' "$tmp/out" | tail -n 1)"
   tail -n 5 "$tmp/out"
   cat "$tmp/err"
@@ -65,7 +70,7 @@ expect() {
 
 start() {
   : >"$tmp/out"
-  "$demo" "$@" --probe --shot "$tmp/shot.png" >"$tmp/out" 2>"$tmp/err" &
+  "$demo" "$@" --probe --shot "$tmp/shot.png" --screen-shot "$tmp/screen.png" >"$tmp/out" 2>"$tmp/err" &
   demo_pid=$!
   for i in $(seq 1 100); do
     grep -q '^ready' "$tmp/out" && return 0
@@ -118,7 +123,7 @@ type_into() {
   sleep 0.2
 }
 
-mkdir -p "$tmp/pics/sub" "$tmp/out"
+mkdir -p "$tmp/pics" "$tmp/results/new"
 : >"$tmp/pics/a.jpg"
 : >"$tmp/pics/B.PNG"
 : >"$tmp/pics/notes.txt"
@@ -169,7 +174,7 @@ xdotool key Return
 sleep 0.5
 xdotool key ctrl+a
 sleep 0.3
-xdotool key Return
+xdotool key alt+o
 expect background-mismatches=0
 last_files=$(grep '^window=' "$tmp/out" | tail -n 1 | sed 's/.* f1005=\[\([^]]*\)\].*/\1/')
 case "$last_files" in
@@ -216,22 +221,22 @@ expect_end "result=ok" "mark=[$tmp/pics/a.jpg]"
 # ---- Output folder: typed, preselected in the chooser, a sub-folder typed there.
 start output
 expect "window=$x,$y" background-mismatches=0 "f1003=[]"
-type_into 150 79 "$tmp/pics"
-expect "f1003=[$tmp/pics]"
+type_into 150 79 "$tmp/results"
+expect "f1003=[$tmp/results]"
 click_at 337 80
 wait_window "请选择您的目录"
 xdotool key ctrl+l
 sleep 0.3
 xdotool key ctrl+a
-xdotool type "$tmp/pics/sub"
+xdotool type "$tmp/results/new"
 sleep 0.3
 xdotool key Return
-expect "f1003=[$tmp/pics/sub]" background-mismatches=0
+expect "f1003=[$tmp/results/new]" background-mismatches=0
 xdotool mousemove 10 10
 expect background-mismatches=0
 keep_shot dialog-output
 click_at 144 131
-expect_end "result=ok" "output=[$tmp/pics/sub]"
+expect_end "result=ok" "output=[$tmp/results/new]"
 
 # ---- Position: the corner rows, a refused field with the message box, Apply, Cancel.
 start position corner=3 x=20 y=30
