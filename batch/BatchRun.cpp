@@ -3,6 +3,7 @@
 
 #include "batch/PathHelper.h"
 #include "batch/SplitString.h"
+#include "batch/TempBmpLock.h"
 #include "platform/FolderListing.h"
 #include "platform/Kernel.h"
 
@@ -199,6 +200,13 @@ void BatchRun::RunBatch()
     if (const char* message = MissingSettingMessage(m_Settings)) {
         if (m_Observer != nullptr)
             m_Observer->OnMissingSetting(message);
+        return;
+    }
+    // Two runs never share a temp.bmp: the lock is held until this run has deleted it.
+    TempBmpLock tempBmpLock(m_TempBmpPath);
+    if (m_Intermediate == Intermediate::TempFile && !tempBmpLock.TryAcquire()) {
+        if (m_Observer != nullptr)
+            m_Observer->OnMissingSetting(kTempBmpBusy);
         return;
     }
     CPathHelper pathHelper;

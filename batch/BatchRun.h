@@ -29,7 +29,8 @@ constexpr int MAX_LIST_FILES = 100;
 class BatchObserver {
 public:
     virtual ~BatchObserver() = default;
-    // A setting is missing; the run ends when this returns (a window shows its notice here).
+    // A setting is missing, or another run is using temp.bmp (kTempBmpBusy); the run ends when
+    // this returns (a window shows its notice here).
     virtual void OnMissingSetting(const std::string& message) = 0;
     // The status text changed as file `index` (1-based) of `total` starts.
     virtual void OnStatus(const std::string& status, int index, int total) = 0;

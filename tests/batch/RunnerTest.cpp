@@ -1,6 +1,7 @@
 // The command-line runner end to end: a mixed folder, the validation exit, parallel workers
 // giving the same bytes, and kills at random moments never leaving a cut-short file.
 #include "batch/JobSettings.h"
+#include "batch/TempBmpLock.h"
 #include "image/Picture.h"
 #include "tests/TestData.h"
 #include "tests/batch/ComposeFixtures.h"
@@ -307,4 +308,54 @@ TEST(Runner, SettingsFileThatIsNoRegularFileIsRefused)
     }
     EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo.ini"));
+}
+
+// Two runs of one executable share its temp.bmp: while one runs, a second one says so and
+// exits with status 2, writing nothing; the first one's pictures are its own.
+TEST(Runner, SecondRunWhileTempBmpIsInUseExitsWithTwo)
+{
+    TempDir dir;
+    Runner runner(dir);
+    std::vector<std::string> first = SmallFolderJob(dir, 12, dir / "first");
+    first.insert(first.end(), {"-j", "1", "--config", (dir / "a.ini").string()});
+    std::vector<std::string> second = {"--config", (dir / "b.ini").string(),
+                                       "-j",       "1",
+                                       "--set",    "SrcFileType=0",
+                                       "--set",    "SrcFolderSite=" + (dir / "src").string(),
+                                       "--set",    "WaterMarkFileSite=" + (dir / "mark.png").string(),
+                                       "--set",    "OutputFolderSite=" + (dir / "second").string(),
+                                       "--set",    "PosType=3"};
+
+    // The first run is held still after its first status line, with the lock taken.
+    pid_t running = runner.Spawn(first, dir / "first.txt");
+    bool started = false;
+    for (int waited = 0; waited < 6000 && !started; ++waited) {
+        std::vector<uint8_t> printed = ReadFileBytes(dir / "first.txt");
+        started = std::string(printed.begin(), printed.end()).find("[1/12]") != std::string::npos;
+        if (!started)
+            usleep(10000);
+    }
+    ASSERT_TRUE(started);
+    kill(running, SIGSTOP);
+    std::string printed;
+    EXPECT_EQ(runner.Run(second, printed), 2) << printed;
+    EXPECT_EQ(printed, std::string(kTempBmpBusy) + "\n");
+    EXPECT_FALSE(fs::exists(dir / "second"));
+    kill(running, SIGCONT);
+    int status = 0;
+    waitpid(running, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    // Once the first run is over the second one runs; each output holds its own job's mark.
+    ASSERT_EQ(runner.Run(second, printed), 0) << printed;
+    TestImage storedMark;
+    ASSERT_TRUE(DecodeWithEngine(dir / "mark.png", storedMark));
+    for (int i = 0; i < 12; ++i) {
+        std::string name = "p" + std::to_string(i) + ".bmp";
+        SCOPED_TRACE(name);
+        TestImage source = GradientImage(64, 48, i);
+        EXPECT_EQ(ReadFileBytes(dir / "first" / name), EncodeBmp24(ExpectedComposite(source, storedMark, 0, 20, 20)));
+        EXPECT_EQ(ReadFileBytes(dir / "second" / name), EncodeBmp24(ExpectedComposite(source, storedMark, 3, 20, 20)));
+    }
 }
