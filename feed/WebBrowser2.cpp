@@ -1,0 +1,23 @@
+// CWebBrowser2: the embedded web control (the back end's web view) and its Navigate call.
+#include "feed/WebBrowser2.h"
+
+#include "platform/WindowSystem.h"
+
+BOOL CWebBrowser2::Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id)
+{
+    return CWnd::Create(kClassId, text, style, rect, parent, id);
+}
+
+void CWebBrowser2::Navigate(const std::string& url, const std::string*, const std::string*, const std::string*,
+                            const std::string*)
+{
+    if (m_hWnd)
+        WebViewNavigate(m_hWnd, url);
+}
+
+std::vector<std::string> CWebBrowser2::GetNavigations() const
+{
+    if (!m_hWnd || !IsWindow(m_hWnd))
+        return {};
+    return m_hWnd->m_Navigations;
+}
