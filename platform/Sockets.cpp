@@ -1,4 +1,4 @@
-// TCP client sockets over POSIX with time-outs on every call, and the socket library start-up.
+// TCP client sockets over POSIX with time-outs on every call.
 #include "platform/Sockets.h"
 
 #include <arpa/inet.h>
@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr WORD kSocketsVersion = 0x0101;
-
 using Clock = std::chrono::steady_clock;
 
 int RemainingMilliseconds(Clock::time_point deadline)
@@ -25,20 +23,6 @@ int RemainingMilliseconds(Clock::time_point deadline)
 }
 
 }  // namespace
-
-int WSAStartup(WORD, WSADATA* lpWSAData)
-{
-    if (lpWSAData) {
-        lpWSAData->wVersion = kSocketsVersion;
-        lpWSAData->wHighVersion = kSocketsVersion;
-    }
-    return 0;
-}
-
-int WSACleanup()
-{
-    return 0;
-}
 
 bool ResolveHostIPv4(const std::string& host, uint32_t& address)
 {

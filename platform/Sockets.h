@@ -1,22 +1,10 @@
-// TCP client sockets over POSIX with time-outs on every call, and the socket library start-up.
+// TCP client sockets over POSIX with time-outs on every call.
 #pragma once
-
-#include "platform/Win32Types.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// The reply of the socket library start-up.
-struct WSADATA {
-    WORD wVersion = 0;
-    WORD wHighVersion = 0;
-};
-
-// POSIX sockets need no start-up: the check answers version 1.1 and succeeds (0).
-int WSAStartup(WORD wVersionRequested, WSADATA* lpWSAData);
-int WSACleanup();
 
 // How long a socket call may wait. A connect that has not completed in `connect` fails; a
 // send or receive that can move no byte for `idle` ends as the peer's close would.

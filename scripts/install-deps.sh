@@ -10,7 +10,7 @@ packages=(
   fonts-arphic-uming fonts-liberation fonts-dejavu-core fontconfig
   libgtest-dev libgmock-dev
   clang clang-format libclang-rt-14-dev
-  xvfb xdotool
+  xvfb xdotool libx11-dev iproute2 util-linux
 )
 
 missing=()

@@ -30,6 +30,9 @@ public:
 
     // The item being shown, or null.
     const ScrollTextItem* GetCurrent() const { return m_Current; }
+    // The items in insertion order.
+    size_t GetItemCount() const { return m_Items.size(); }
+    const ScrollTextItem& GetItem(size_t index) const { return *m_Items.at(index); }
 
     static constexpr UINT_PTR kStepTimer = 1;
     static constexpr UINT_PTR kGapTimer = 2;

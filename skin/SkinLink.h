@@ -10,6 +10,8 @@ public:
     void SetBackColor(COLORREF c) { m_BackColor = c; }
     void SetText(const std::string& s) { m_Text = s; }
     void SetURL(const std::string& s) { m_Url = s; }
+    const std::string& GetText() const { return m_Text; }
+    const std::string& GetURL() const { return m_Url; }
 
     // The text's extent inside the client area, as placed at the last paint.
     RECT GetTextRect() const { return m_TextRect; }

@@ -26,6 +26,7 @@ int ListenOnLoopback(uint16_t& port)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
     socklen_t length = sizeof address;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -80,7 +81,7 @@ void LoopbackConnection::Hold(std::chrono::milliseconds limit)
     }
 }
 
-LoopbackServer::LoopbackServer(Behaviour behaviour) : m_Behaviour(std::move(behaviour))
+LoopbackServer::LoopbackServer(Behaviour behaviour, uint16_t port) : m_Behaviour(std::move(behaviour)), m_Port(port)
 {
     m_Listener = ListenOnLoopback(m_Port);
     m_Thread = std::thread([this] { Serve(); });

@@ -38,7 +38,8 @@ public:
     // Called for every connection with its number (0 first); the connection is closed after.
     using Behaviour = std::function<void(LoopbackConnection&, int index)>;
 
-    explicit LoopbackServer(Behaviour behaviour);
+    // Listens on `port` of 127.0.0.1 (0: any free port).
+    explicit LoopbackServer(Behaviour behaviour, uint16_t port = 0);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -1,0 +1,220 @@
+#!/bin/sh
+# The desktop program with its feed, end to end: inside a network and mount namespace of its
+# own (loopback only, /etc/hosts mapping the maker's host to 127.0.0.1) a small server on port
+# 80 serves the feed and the advertisement page; the real program runs under Xvfb and the
+# screen must show the two-line version label, the download link, the news strip moving and
+# the page over the banner. Then without a feed (nothing listening, and a server that accepts
+# and never answers): the window shows no feed, still reacts, and closes promptly.
+# Usage: feed_e2e.sh TESSMARK XSHOT FEED_SERVER HOST [webkit=ON|OFF]
+# SCREENS_OUT=DIR copies the screenshots there. Exits 77 (skipped) where it cannot run.
+set -u
+tessmark="$1"
+xshot="$2"
+server="$3"
+host="$4"
+webkit="${5:-webkit=ON}"
+
+skip() {
+  echo "SKIPPED: $1"
+  exit 77
+}
+
+if [ "${FEED_E2E_INSIDE:-}" != 1 ]; then
+  for tool in Xvfb xdotool unshare ip mount; do
+    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/install-deps.sh installs it)"
+  done
+  unshare --net --mount true 2>/dev/null ||
+    skip "cannot make a network and mount namespace here (needs root or user namespaces)"
+  exec env FEED_E2E_INSIDE=1 unshare --net --mount sh "$0" "$@"
+fi
+
+fail() {
+  echo "FAIL: $1"
+  for log in app.err server.err; do
+    [ -s "$tmp/$log" ] && { echo "--- $log"; tail -n 20 "$tmp/$log"; }
+  done
+  exit 1
+}
+
+tmp=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+server_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# A private network: only loopback, and the maker's host on it.
+ip link set lo up || skip "cannot bring up loopback in the namespace"
+printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$host" >"$tmp/hosts"
+mount --bind "$tmp/hosts" /etc/hosts || skip "cannot bind-mount /etc/hosts in the namespace"
+
+# A free display; another test may take the same number at the same moment, so try on.
+display=""
+for n in $(seq 91 140); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null && DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+    display=":$n"
+    break
+  fi
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+done
+[ -n "$display" ] || fail "no X display could be started"
+
+# WebKit, Mesa and GTK write under HOME and the XDG folders; no D-Bus session here.
+export DISPLAY="$display" GSETTINGS_BACKEND=memory HOME="$tmp" XDG_RUNTIME_DIR="$tmp"
+export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export NO_AT_BRIDGE=1
+xdotool mousemove 1900 1060
+
+title="Tessmark-Orvel软件系列"
+
+# Starts the feed server: "serve", "silent" or "none".
+start_server() {
+  server_pid=""
+  [ "$1" = none ] && return 0
+  extra=""
+  [ "$1" = silent ] && extra="--silent"
+  "$server" 80 "$host" $extra >"$tmp/server.out" 2>"$tmp/server.err" &
+  server_pid=$!
+  for i in $(seq 1 50); do
+    grep -q '^listening' "$tmp/server.out" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the feed server did not start"
+}
+
+stop_server() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  server_pid=""
+}
+
+# Starts the program and waits for its window; sets wx, wy (its place on the screen).
+start_app() {
+  "$tessmark" >"$tmp/app.out" 2>"$tmp/app.err" &
+  app_pid=$!
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+  [ -n "$window" ] || fail "the main window did not appear"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  wx=$X
+  wy=$Y
+  [ "$WIDTH" -eq 800 ] && [ "$HEIGHT" -eq 600 ] || fail "the main window is ${WIDTH}x$HEIGHT, not 800x600"
+}
+
+# grab NAME: the whole window into $tmp/NAME.png.
+grab() {
+  "$xshot" grab "$tmp/$1.png" "$wx" "$wy" 800 600 || fail "cannot take a screenshot"
+}
+# count NAME X Y W H RRGGBB: pixels of one colour in a window rectangle of a screenshot.
+count() {
+  "$xshot" count "$tmp/$1.png" "$2" "$3" "$4" "$5" "$6"
+}
+differ() {
+  "$xshot" differ "$tmp/$1.png" "$tmp/$2.png" "$3" "$4" "$5" "$6"
+}
+
+# Escape closes the main window; the process must end promptly whatever its feed worker does.
+close_app() {
+  xdotool mousemove $((wx + 400)) $((wy + 300))
+  start=$(date +%s%N)
+  xdotool key --window "$window" Escape
+  ended=""
+  for i in $(seq 1 100); do
+    kill -0 "$app_pid" 2>/dev/null || {
+      ended=yes
+      break
+    }
+    sleep 0.02
+  done
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  [ -n "$ended" ] || fail "$1: the program still runs 2 s after Escape"
+  wait "$app_pid"
+  status=$?
+  app_pid=""
+  echo "$1: ended ${elapsed} ms after Escape, status $status"
+  [ "$elapsed" -le 1000 ] || fail "$1: the program took ${elapsed} ms to end (at most 1000 ms)"
+}
+
+banner_area=$((227 * 53))
+
+# ---- With the feed ----
+start_server serve
+start_app
+# Wait for the feed, then for WebKit's page over the banner (it paints from its own process).
+shown=0
+for i in $(seq 1 300); do
+  grab feed1
+  if [ "$webkit" = "webkit=ON" ]; then
+    shown=$(count feed1 338 544 227 53 ff8800)
+    [ "$shown" -ge $((banner_area * 9 / 10)) ] && break
+  else
+    [ "$(count feed1 730 490 60 15 000000)" -gt 0 ] && break
+  fi
+  sleep 0.1
+done
+grep -q "request: GET http://$host/software/config/Quillmark_config.xml HTTP/1.0" "$tmp/server.err" ||
+  fail "the program did not ask for the feed"
+if [ "$webkit" = "webkit=ON" ]; then
+  [ "$shown" -ge $((banner_area * 9 / 10)) ] || fail "the advertisement page does not cover the banner ($shown pixels)"
+  grep -q "request: GET /ad.html" "$tmp/server.err" || fail "the web view did not ask for the page"
+else
+  echo "web page part skipped: built without WebKitGTK"
+fi
+sleep 1
+grab feed2
+# Version 101: the two-line label stays at (700, 460) on its green face, white text in both
+# lines; the one-line place (710, 483) is not used.
+[ "$(count feed2 700 460 190 31 00ff00)" -gt 1000 ] || fail "no green version label at (700, 460)"
+[ "$(count feed2 700 460 190 15 ffffff)" -gt 20 ] || fail "no first line in the version label"
+[ "$(count feed2 700 475 190 16 ffffff)" -gt 20 ] || fail "no second line in the version label"
+# The download link: black face, white text.
+[ "$(count feed2 730 490 60 15 000000)" -gt 200 ] || fail "no download link at (730, 490)"
+[ "$(count feed2 730 490 60 15 ffffff)" -gt 20 ] || fail "the download link shows no text"
+# The news strip moves: 80 ms a pixel, so a second later its text stands about 12 pixels left.
+[ "$(count feed2 6 519 788 22 ffffff)" -gt 20 ] || fail "the news strip shows no text"
+[ "$(differ feed1 feed2 6 519 788 22)" -gt 0 ] || fail "the news strip does not move"
+close_app "with the feed"
+stop_server
+
+# ---- Without a feed: nothing listening, then a server that accepts and never answers ----
+for mode in none silent; do
+  start_server "$mode"
+  start_app
+  sleep 2
+  grab "nofeed-$mode"
+  # No feed shown: an empty version label, no link, the banner bitmap instead of a page.
+  [ "$(count "nofeed-$mode" 700 460 190 31 ffffff)" -eq 0 ] || fail "$mode: the version label shows text"
+  [ "$(count "nofeed-$mode" 338 544 227 53 ff8800)" -eq 0 ] || fail "$mode: a web page shows over the banner"
+  # The window still reacts: pointing at the Start bar changes its face.
+  xdotool mousemove $((wx + 729)) $((wy + 335))
+  sleep 0.5
+  grab "hover-$mode"
+  [ "$(differ "nofeed-$mode" "hover-$mode" 685 322 89 27)" -gt 0 ] || fail "$mode: the Start bar does not react"
+  if [ "$mode" = silent ]; then
+    grep -q "request: GET" "$tmp/server.err" || fail "silent: the program did not ask for the feed"
+  fi
+  close_app "no feed ($mode server)"
+  stop_server
+done
+
+if [ -n "${SCREENS_OUT:-}" ]; then
+  mkdir -p "$SCREENS_OUT"
+  cp "$tmp/feed2.png" "$SCREENS_OUT/main-feed.png"
+  cp "$tmp/nofeed-silent.png" "$SCREENS_OUT/main-nofeed.png"
+fi
+echo "PASS"
