@@ -14,10 +14,3 @@ void CWebBrowser2::Navigate(const std::string& url, const std::string*, const st
     if (m_hWnd)
         WebViewNavigate(m_hWnd, url);
 }
-
-std::vector<std::string> CWebBrowser2::GetNavigations() const
-{
-    if (!m_hWnd || !IsWindow(m_hWnd))
-        return {};
-    return m_hWnd->m_Navigations;
-}

@@ -4,7 +4,6 @@
 #include "platform/Wnd.h"
 
 #include <string>
-#include <vector>
 
 class CWebBrowser2 : public CWnd {
 public:
@@ -20,7 +19,4 @@ public:
     void Navigate(const std::string& url, const std::string* flags = nullptr,
                   const std::string* targetFrameName = nullptr, const std::string* postData = nullptr,
                   const std::string* headers = nullptr);
-
-    // The addresses navigated to, in order.
-    std::vector<std::string> GetNavigations() const;
 };
