@@ -316,7 +316,11 @@ TEST(Runner, SecondRunWhileTempBmpIsInUseExitsWithTwo)
 {
     TempDir dir;
     Runner runner(dir);
-    std::vector<std::string> first = SmallFolderJob(dir, 12, dir / "first");
+    // Pictures large enough that the first run is still at its first files when it is held.
+    fs::create_directories(dir / "src");
+    for (int i = 0; i < 6; ++i)
+        WriteBmp24(dir / "src" / ("p" + std::to_string(i) + ".bmp"), GradientImage(1200, 900, i));
+    std::vector<std::string> first = SmallFolderJob(dir, 0, dir / "first");
     first.insert(first.end(), {"-j", "1", "--config", (dir / "a.ini").string()});
     std::vector<std::string> second = {"--config", (dir / "b.ini").string(),
                                        "-j",       "1",
@@ -331,12 +335,14 @@ TEST(Runner, SecondRunWhileTempBmpIsInUseExitsWithTwo)
     bool started = false;
     for (int waited = 0; waited < 6000 && !started; ++waited) {
         std::vector<uint8_t> printed = ReadFileBytes(dir / "first.txt");
-        started = std::string(printed.begin(), printed.end()).find("[1/12]") != std::string::npos;
+        started = std::string(printed.begin(), printed.end()).find("[1/6]") != std::string::npos;
         if (!started)
-            usleep(10000);
+            usleep(1000);
     }
     ASSERT_TRUE(started);
     kill(running, SIGSTOP);
+    std::vector<uint8_t> sofar = ReadFileBytes(dir / "first.txt");
+    ASSERT_EQ(std::string(sofar.begin(), sofar.end()).find("[6/6]"), std::string::npos) << "held too late";
     std::string printed;
     EXPECT_EQ(runner.Run(second, printed), 2) << printed;
     EXPECT_EQ(printed, std::string(kTempBmpBusy) + "\n");
@@ -351,10 +357,10 @@ TEST(Runner, SecondRunWhileTempBmpIsInUseExitsWithTwo)
     ASSERT_EQ(runner.Run(second, printed), 0) << printed;
     TestImage storedMark;
     ASSERT_TRUE(DecodeWithEngine(dir / "mark.png", storedMark));
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 6; ++i) {
         std::string name = "p" + std::to_string(i) + ".bmp";
         SCOPED_TRACE(name);
-        TestImage source = GradientImage(64, 48, i);
+        TestImage source = GradientImage(1200, 900, i);
         EXPECT_EQ(ReadFileBytes(dir / "first" / name), EncodeBmp24(ExpectedComposite(source, storedMark, 0, 20, 20)));
         EXPECT_EQ(ReadFileBytes(dir / "second" / name), EncodeBmp24(ExpectedComposite(source, storedMark, 3, 20, 20)));
     }
