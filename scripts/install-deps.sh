@@ -9,7 +9,7 @@ packages=(
   libcairo2-dev libpango1.0-dev libgtk-3-dev libwebkit2gtk-4.1-dev
   fonts-arphic-uming fonts-liberation fonts-dejavu-core fontconfig
   libgtest-dev libgmock-dev
-  clang clang-format libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev llvm
   xvfb xdotool libx11-dev iproute2 util-linux
 )
 
