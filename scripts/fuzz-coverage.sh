@@ -20,15 +20,9 @@ for name in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$profiles/$name.profraw" ASAN_OPTIONS=detect_leaks=0 \
     "build-cov/fuzz/fuzz_$name" -runs=0 "fuzz/corpus/$name" >/dev/null 2>&1 || true
   llvm-profdata merge -sparse "$profiles/$name.profraw" -o "$profiles/$name.profdata"
-  pattern="${sources[$name]:-}"
-  files=()
-  if [ -n "$pattern" ]; then
-    files=(image/formats/"$pattern".cpp)
-    [ "$name" = wmf ] && files+=(image/formats/MetafilePlayer.cpp)
-  else
-    files=(image/Load.cpp)
-  fi
-  echo "== $name ($(ls "fuzz/corpus/$name" | wc -l) inputs, $(du -sk "fuzz/corpus/$name" | cut -f1) KB)"
-  llvm-cov report "build-cov/fuzz/fuzz_$name" -instr-profile="$profiles/$name.profdata" "${files[@]}" |
-    awk 'NR == 1 || /\.cpp/ || /^TOTAL/'
+  pattern="${sources[$name]:-Load}"
+  [ "$name" = wmf ] && pattern="PictureWMF|MetafilePlayer"
+  echo "== $name ($(ls "fuzz/corpus/$name" | wc -l) inputs, $(($(du -sb "fuzz/corpus/$name" | cut -f1) / 1024)) KB)"
+  llvm-cov report "build-cov/fuzz/fuzz_$name" -instr-profile="$profiles/$name.profdata" |
+    awk -v files="/($pattern)\\.cpp$" '$1 ~ files { printf "%s: lines %s of %s covered (%s)\n", $1, $8 - $9, $8, $10 }'
 done
