@@ -5,6 +5,7 @@
 #include "platform/gdi/GdiObjects.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,10 +16,14 @@ WindowSystem& System()
     return WindowSystem::Current();
 }
 
+// The gate of every call that reads a window record: records are the user-interface thread's.
 bool Alive(HWND window)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
-    return system && system->IsAlive(window);
+    if (!system)
+        return false;
+    assert(system->IsUiThread());
+    return system->IsAlive(window);
 }
 
 int Width(const RECT& rect)
@@ -61,7 +66,8 @@ BOOL DestroyWindow(HWND hwnd)
 
 BOOL IsWindow(HWND hwnd)
 {
-    return Alive(hwnd) ? TRUE : FALSE;
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    return system && system->IsAlive(hwnd) ? TRUE : FALSE;
 }
 
 BOOL IsWindowVisible(HWND hwnd)
@@ -340,9 +346,9 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL, DWORD exStyle)
 
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!Alive(hwnd))
-        return 0;
-    return System().Send(hwnd, message, wParam, lParam);
+    // Send checks the handle on the user-interface thread, after marshalling.
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    return system ? system->Send(hwnd, message, wParam, lParam) : 0;
 }
 
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -371,6 +377,12 @@ LRESULT CallClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
 {
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    if (system && !system->IsUiThread()) {
+        BOOL result = FALSE;
+        system->InvokeOnUiThread([&] { result = InvalidateRect(hwnd, rect, erase); });
+        return result;
+    }
     if (!Alive(hwnd))
         return FALSE;
     if (rect) {
@@ -670,9 +682,8 @@ DWORD GetTickCount()
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, void*)
 {
-    if (!Alive(hwnd))
-        return 0;
-    return System().SetTimerFor(hwnd, id, elapse);
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    return system ? system->SetTimerFor(hwnd, id, elapse) : 0;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id)
@@ -847,8 +858,15 @@ HINSTANCE AfxGetResourceHandle()
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type)
 {
-    if (!WindowSystem::CurrentOrNull())
+    WindowSystem* system = WindowSystem::CurrentOrNull();
+    if (!system)
         return 0;
+    // A worker's notice is shown by the user-interface thread; the worker waits for the answer.
+    if (!system->IsUiThread()) {
+        int result = 0;
+        system->InvokeOnUiThread([&] { result = MessageBoxA(owner, text, caption, type); });
+        return result;
+    }
     // The owner is disabled while the box is open, as for any modal window.
     HWND top = Alive(owner) ? System().TopLevelOf(owner) : nullptr;
     bool disable = top && IsWindowEnabled(top);

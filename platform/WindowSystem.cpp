@@ -132,6 +132,7 @@ std::vector<HWND>& WindowSystem::SiblingList(HWND window)
 HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style, RECT rect,
                           HWND parent, int id, CWnd* object)
 {
+    assert(IsUiThread());
     if (parent && !IsAlive(parent))
         return nullptr;
     auto* window = new Window;
@@ -154,7 +155,10 @@ HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std
         window->m_Surface = std::make_unique<Surface>(std::max(0, Width(rect)), std::max(0, Height(rect)), 0);
         m_TopLevels.insert(m_TopLevels.begin(), window);
     }
-    m_Windows.insert(window);
+    {
+        std::lock_guard lock(m_PostMutex);
+        m_Windows.insert(window);
+    }
     if (!window->m_Parent)
         m_Backend->TopLevelCreated(window, *window->m_Surface);
     RecomputeClient(window);
@@ -165,6 +169,7 @@ HWND WindowSystem::Create(DWORD exStyle, const std::string& className, const std
 
 void WindowSystem::Destroy(HWND window)
 {
+    assert(IsUiThread());
     if (!IsAlive(window) || window->m_Destroying)
         return;
     window->m_Destroying = true;
@@ -213,8 +218,14 @@ void WindowSystem::Destroy(HWND window)
     if (window->m_SystemMenu) {
         std::erase_if(m_Menus, [&](const std::unique_ptr<MenuObject>& m) { return m.get() == window->m_SystemMenu; });
     }
-    m_Windows.erase(window);
-    delete window;
+    {
+        std::lock_guard lock(m_PostMutex);
+        m_Windows.erase(window);
+    }
+    // The emptied record keeps its address, so the handle is never given to another window
+    // while a worker or a queued message may still name it.
+    *window = Window();
+    m_Retired.emplace_back(window);
 }
 
 HWND WindowSystem::TopLevelOf(HWND window) const
@@ -287,20 +298,32 @@ uint32_t WindowSystem::ScreenPixel(int x, int y, uint32_t desktop) const
 
 // ---- Messages ------------------------------------------------------------------------------
 
+bool WindowSystem::IsAlive(HWND window) const
+{
+    if (!window)
+        return false;
+    if (IsUiThread())
+        return m_Windows.count(window) != 0;
+    std::lock_guard lock(m_PostMutex);
+    return m_Windows.count(window) != 0;
+}
+
 LRESULT WindowSystem::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!IsAlive(window))
-        return 0;
+    // The liveness check happens on the user-interface thread, where windows are destroyed.
     if (!IsUiThread()) {
         LRESULT result = 0;
         InvokeOnUiThread([&] { result = Send(window, message, wParam, lParam); });
         return result;
     }
+    if (!IsAlive(window))
+        return 0;
     return Dispatch(window, message, wParam, lParam);
 }
 
 LRESULT WindowSystem::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    assert(IsUiThread());
     // The dispatcher is the one place that stops exceptions: a failing handler loses its
     // message, never the program.
     try {
@@ -361,6 +384,12 @@ bool WindowSystem::RunCrossThreadCalls()
     }
     call();
     return true;
+}
+
+void WindowSystem::ServeCrossThreadCalls()
+{
+    assert(IsUiThread());
+    while (RunCrossThreadCalls()) {}
 }
 
 bool WindowSystem::HasPendingWork()
@@ -432,6 +461,11 @@ bool WindowSystem::RunModalLoop(const std::function<bool()>& done)
 
 UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
 {
+    if (!IsUiThread()) {
+        UINT_PTR result = 0;
+        InvokeOnUiThread([&] { result = SetTimerFor(window, id, elapse); });
+        return result;
+    }
     if (!IsAlive(window))
         return 0;
     UINT interval = std::max(elapse, USER_TIMER_MINIMUM);
@@ -441,19 +475,20 @@ UINT_PTR WindowSystem::SetTimerFor(HWND window, UINT_PTR id, UINT elapse)
             timer.interval = interval;
             timer.due = due;
             timer.order = ++m_TimerOrder;
-            if (!IsUiThread())
-                m_Backend->Wake();
             return id;
         }
     }
     m_Timers.push_back({window, id, interval, due, ++m_TimerOrder});
-    if (!IsUiThread())
-        m_Backend->Wake();
     return id;
 }
 
 bool WindowSystem::KillTimerFor(HWND window, UINT_PTR id)
 {
+    if (!IsUiThread()) {
+        bool result = false;
+        InvokeOnUiThread([&] { result = KillTimerFor(window, id); });
+        return result;
+    }
     auto count = std::erase_if(m_Timers, [&](const Timer& t) { return t.window == window && t.id == id; });
     return count != 0;
 }
@@ -506,6 +541,10 @@ HWND WindowSystem::FindPaintTarget(HWND window) const
 
 void WindowSystem::Invalidate(HWND window, const Region* clientRegion, bool erase, bool children)
 {
+    if (!IsUiThread()) {
+        InvokeOnUiThread([&] { Invalidate(window, clientRegion, erase, children); });
+        return;
+    }
     if (!IsAlive(window) || !IsWindowVisible(window))
         return;
     RECT client = {0, 0, Width(window->m_ClientInset), Height(window->m_ClientInset)};
@@ -517,8 +556,6 @@ void WindowSystem::Invalidate(HWND window, const Region* clientRegion, bool eras
     window->m_Update = Region::Combine(window->m_Update, area, Region::Operation::Or);
     if (erase)
         window->m_EraseNeeded = true;
-    if (!IsUiThread())
-        m_Backend->Wake();
     if (!children || (window->m_Style & WS_CLIPCHILDREN))
         return;
     for (HWND child : window->m_Children) {

@@ -4,7 +4,10 @@
 // One WindowSystem is current per process (the Win32 calls of WinUser.h reach it through
 // WindowSystem::Current()); it is created by the program or a test with its back end and must
 // outlive every window. Everything runs on the thread that created it (the user-interface
-// thread), except PostMessageA, InvokeOnUiThread and Backend::Wake.
+// thread). Calls from other threads (Send, Post, Invalidate, the timers, InvokeOnUiThread and
+// IsAlive) are marshalled to that thread before any window record is read; window records are
+// never touched elsewhere. A handle names one window only: a destroyed window's record is
+// retired, not freed, until the system ends, so a later window never gets its handle.
 #pragma once
 
 #include "platform/Backend.h"
@@ -106,6 +109,10 @@ public:
     bool IsUiThread() const { return std::this_thread::get_id() == m_UiThread; }
     // Runs `call` on the user-interface thread and waits for it (directly when already there).
     void InvokeOnUiThread(const std::function<void()>& call);
+    // Runs the cross-thread calls queued now, nothing else; on the user-interface thread. What an
+    // owner waiting for a worker serves meanwhile (BatchRun::Stop), so the worker cannot block
+    // on it.
+    void ServeCrossThreadCalls();
 
     // ---- Input entries for back ends (screen pixels; modifiers are MK_SHIFT | MK_CONTROL) ----
     void MouseMove(POINT screenPoint, UINT modifiers);
@@ -127,7 +134,8 @@ public:
     POINT SurfaceOrigin(HWND window) const;
 
     // ---- Used by the Win32 calls ----
-    bool IsAlive(HWND window) const { return window && m_Windows.count(window) != 0; }
+    // From any thread; false for a destroyed window's handle for good.
+    bool IsAlive(HWND window) const;
     // `object` handles the window's messages from its very first one.
     HWND Create(DWORD exStyle, const std::string& className, const std::string& text, DWORD style, RECT rect,
                 HWND parent, int id, CWnd* object = nullptr);
@@ -238,10 +246,11 @@ private:
     std::thread::id m_UiThread;
     CWnd* m_MainWindow = nullptr;
 
-    std::set<HWND> m_Windows;
-    std::vector<HWND> m_TopLevels;  // z-order, topmost first
+    std::set<HWND> m_Windows;                        // written on the user-interface thread under m_PostMutex
+    std::vector<std::unique_ptr<Window>> m_Retired;  // destroyed windows' emptied records
+    std::vector<HWND> m_TopLevels;                   // z-order, topmost first
 
-    std::mutex m_PostMutex;
+    mutable std::mutex m_PostMutex;
     std::deque<PostedMessage> m_Posted;
     std::deque<std::function<void()>> m_CrossThreadCalls;
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds and runs every test. Under CI (CI=true) it also runs the
-# suite once more under AddressSanitizer and UndefinedBehaviorSanitizer and a short fuzz run.
+# suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests
+# under ThreadSanitizer, and a short fuzz run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -14,6 +15,14 @@ if [ "${CI:-}" = "true" ] || [ "${TESSMARK_SANITIZE:-}" = "1" ]; then
   echo "== sanitizer build =="
   scripts/build.sh build-asan -DSANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$(nproc)")
+  echo "== thread-sanitizer run of the threaded tests =="
+  # The targets holding tests labelled `threads`; a new threaded test target goes here too.
+  thread_targets=(thread_tests batch_tests)
+  tsan_start=$(date +%s)
+  cmake -S "$root" -B build-tsan -G Ninja -DBUILD_TESTING=ON -DSANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build-tsan -j "$(nproc)" --target "${thread_targets[@]}"
+  (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest -L threads --output-on-failure -j "$(nproc)")
+  echo "thread-sanitizer run: $(($(date +%s) - tsan_start)) s"
   echo "== short fuzz run =="
   scripts/fuzz.sh 20
 fi
