@@ -1,4 +1,4 @@
-// Folder listing in the fixed name order, and file existence, creation and deletion.
+// Folder listing in the fixed name order.
 #include "platform/FolderListing.h"
 
 #include "platform/base/AsciiCase.h"
@@ -51,10 +51,4 @@ std::vector<FolderEntry> ListFolder(const std::string& folder)
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return FolderNameLess(a.name, b.name); });
     return entries;
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }

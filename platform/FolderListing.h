@@ -16,6 +16,3 @@ bool FolderNameLess(const std::string& a, const std::string& b);
 // The entries of `folder` except "." and "..", in FolderNameLess order. A folder that does not
 // exist or cannot be read gives no entries.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
-
-// True when `path` names an existing file (not a folder).
-bool FileExists(const std::string& path);

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <map>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -26,10 +25,6 @@ class ResourceTable {
 public:
     void AddDialog(UINT id, DialogTemplate dialog) { m_Dialogs[id] = std::move(dialog); }
     void AddBitmap(UINT id, BitmapResource bitmap) { m_Bitmaps[id] = std::move(bitmap); }
-    // A packed device-independent bitmap as a resource compiler stores it: the 40-byte header,
-    // the colour table, then bottom-up rows padded to 4 bytes (1, 4, 8, 24 or 32 bits per
-    // pixel, BI_RGB). Answers false, adding nothing, when the bytes are not such a bitmap.
-    bool AddPackedBitmap(UINT id, std::span<const uint8_t> packedDib);
     void AddIcon(UINT id, std::vector<IconImage> images) { m_Icons[id] = std::move(images); }
 
     const DialogTemplate* FindDialog(UINT id) const;

@@ -392,21 +392,6 @@ void WindowSystem::ServeCrossThreadCalls()
     while (RunCrossThreadCalls()) {}
 }
 
-bool WindowSystem::HasPendingWork()
-{
-    {
-        std::lock_guard lock(m_PostMutex);
-        if (!m_CrossThreadCalls.empty() || !m_Posted.empty())
-            return true;
-    }
-    if (NextTimerDue() <= m_Backend->Now())
-        return true;
-    for (HWND top : m_TopLevels)
-        if (FindPaintTarget(top))
-            return true;
-    return false;
-}
-
 bool WindowSystem::PumpOne(bool wait)
 {
     if (RunCrossThreadCalls())
@@ -1885,6 +1870,5 @@ void WebViewNavigate(HWND webView, const std::string& url)
     WindowSystem* system = WindowSystem::CurrentOrNull();
     if (!system || !system->IsAlive(webView))
         return;
-    webView->m_Navigations.push_back(url);
     system->GetBackend().WebNavigate(webView, url);
 }

@@ -67,7 +67,6 @@ public:
     UINT m_Check = BST_UNCHECKED;
     int m_SelectionStart = 0;
     int m_SelectionEnd = 0;
-    std::vector<std::string> m_Navigations;  // web view: addresses navigated to, in order
 
     // Modal dialog state.
     bool m_DialogEnded = false;
@@ -104,7 +103,6 @@ public:
     // Pumps until `done` answers true; false when the back end stalled first.
     bool RunModalLoop(const std::function<bool()>& done);
     uint64_t NextTimerDue() const;  // UINT64_MAX: none
-    bool HasPendingWork();
 
     bool IsUiThread() const { return std::this_thread::get_id() == m_UiThread; }
     // Runs `call` on the user-interface thread and waits for it (directly when already there).
@@ -294,5 +292,5 @@ struct InstanceObject {
     int unused = 0;
 };
 
-// The web control: navigates and remembers where it went.
+// The web control: hands the address to the back end, which shows (or, headless, records) it.
 void WebViewNavigate(HWND webView, const std::string& url);
