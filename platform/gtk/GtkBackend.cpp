@@ -173,7 +173,7 @@ const char* CursorName(CursorShape shape)
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data)
 {
     auto* top = static_cast<GtkBackend::TopLevel*>(data);
-    const Surface* surface = WindowSystem::Current().TopLevelSurface(top->window);
+    const Surface* surface = top->backend->System().TopLevelSurface(top->window);
     if (!surface || surface->Width() <= 0 || surface->Height() <= 0)
         return FALSE;
     // The surface's 0x00RRGGBB words are cairo's RGB24 layout; cairo only reads them here.
@@ -187,41 +187,44 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data)
     return FALSE;  // the GtkFixed's children draw next
 }
 
-gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer)
+gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data)
 {
-    WindowSystem::Current().MouseMove(RootPoint(event->x_root, event->y_root), Modifiers(event->state));
+    static_cast<GtkBackend::TopLevel*>(data)->backend->System().MouseMove(RootPoint(event->x_root, event->y_root),
+                                                                          Modifiers(event->state));
     return TRUE;
 }
 
-gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer)
+gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data)
 {
     // GTK adds its own double- and triple-click events; the window system times clicks itself.
     if (event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE)
         return TRUE;
     if (event->button != 1 && event->button != 3)
         return TRUE;
-    WindowSystem::Current().MouseButtonEvent(event->button == 1 ? MouseButton::Left : MouseButton::Right,
-                                             event->type == GDK_BUTTON_PRESS, RootPoint(event->x_root, event->y_root),
-                                             Modifiers(event->state));
+    static_cast<GtkBackend::TopLevel*>(data)->backend->System().MouseButtonEvent(
+        event->button == 1 ? MouseButton::Left : MouseButton::Right, event->type == GDK_BUTTON_PRESS,
+        RootPoint(event->x_root, event->y_root), Modifiers(event->state));
     return TRUE;
 }
 
 // Crossings, including those into and out of the native children: the window system finds
 // the window under the pointer itself and sends the leave notices.
-gboolean OnCrossing(GtkWidget*, GdkEventCrossing* event, gpointer)
+gboolean OnCrossing(GtkWidget*, GdkEventCrossing* event, gpointer data)
 {
-    WindowSystem::Current().MouseMove(RootPoint(event->x_root, event->y_root), Modifiers(event->state));
+    static_cast<GtkBackend::TopLevel*>(data)->backend->System().MouseMove(RootPoint(event->x_root, event->y_root),
+                                                                          Modifiers(event->state));
     return FALSE;
 }
 
 // Pointer moves over a native child: the window system hears of them, the child handles them.
-gboolean OnChildMotion(GtkWidget*, GdkEventMotion* event, gpointer)
+gboolean OnChildMotion(GtkWidget*, GdkEventMotion* event, gpointer data)
 {
-    WindowSystem::Current().MouseMove(RootPoint(event->x_root, event->y_root), Modifiers(event->state));
+    static_cast<GtkBackend::NativeChild*>(data)->backend->System().MouseMove(RootPoint(event->x_root, event->y_root),
+                                                                             Modifiers(event->state));
     return FALSE;
 }
 
-gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer)
+gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer data)
 {
     int virtualKey = VirtualKey(event->keyval);
     bool dialogKey = virtualKey == VK_RETURN || virtualKey == VK_ESCAPE || virtualKey == VK_TAB;
@@ -230,7 +233,7 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer)
     if (focus && GTK_IS_ENTRY(focus) && !dialogKey)
         return FALSE;
     bool down = event->type == GDK_KEY_PRESS;
-    WindowSystem& system = WindowSystem::Current();
+    WindowSystem& system = static_cast<GtkBackend::TopLevel*>(data)->backend->System();
     if (virtualKey != 0)
         system.KeyEvent(virtualKey, down);
     if (down && !(event->state & GDK_CONTROL_MASK)) {
@@ -244,7 +247,7 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* event, gpointer)
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
 {
     auto* top = static_cast<GtkBackend::TopLevel*>(data);
-    WindowSystem::Current().CloseRequested(top->window);
+    top->backend->System().CloseRequested(top->window);
     return TRUE;  // the window system decides whether the window goes
 }
 
@@ -262,7 +265,7 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer data)
             return FALSE;
         top->movePending = false;
     }
-    WindowSystem::Current().TopLevelMovedByUser(top->window, {x, y});
+    top->backend->System().TopLevelMovedByUser(top->window, {x, y});
     return FALSE;
 }
 
@@ -285,7 +288,7 @@ void OnEditChanged(GtkEditable* editable, gpointer data)
     auto* child = static_cast<GtkBackend::NativeChild*>(data);
     if (child->settingText)
         return;
-    WindowSystem::Current().NativeEditChanged(child->window, gtk_entry_get_text(GTK_ENTRY(editable)));
+    child->backend->System().NativeEditChanged(child->window, gtk_entry_get_text(GTK_ENTRY(editable)));
 }
 
 // The user clicked or tabbed into an edit: the window system's focus follows.
@@ -310,6 +313,7 @@ gboolean SetFlagLater(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
+// An idle call may outlive the back end, so it asks whether a window system still exists.
 gboolean ReleaseAfterMoveDrag(gpointer)
 {
     WindowSystem* system = WindowSystem::CurrentOrNull();
@@ -787,10 +791,10 @@ void OnDialogResponse(GtkDialog*, int response, gpointer data)
 
 GtkWindow* OwnerWindow(GtkBackend& backend, HWND owner)
 {
-    WindowSystem* system = WindowSystem::CurrentOrNull();
-    if (!owner || !system || !system->IsAlive(owner))
+    WindowSystem& system = backend.System();
+    if (!owner || !system.IsAlive(owner))
         return nullptr;
-    return GTK_WINDOW(backend.NativeWindow(system->TopLevelOf(owner)));
+    return GTK_WINDOW(backend.NativeWindow(system.TopLevelOf(owner)));
 }
 
 // Opens the location entry of the file chooser widget among a dialog's children.

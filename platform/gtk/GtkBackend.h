@@ -53,6 +53,9 @@ public:
     // receives the POSIX signal `signalNumber` (SIGHUP, SIGINT, SIGTERM, SIGUSR1 or SIGUSR2).
     void WatchSignal(int signalNumber, std::function<void()> handler);
 
+    // The window system this back end is attached to (its signal handlers reach it here).
+    WindowSystem& System() const { return *m_System; }
+
     struct TopLevel;
     struct NativeChild;
 
