@@ -2,14 +2,22 @@
 #include "batch/BatchRun.h"
 
 #include "batch/PathHelper.h"
+#include "batch/PictureHeader.h"
 #include "batch/SplitString.h"
 #include "batch/TempBmpLock.h"
+#include "image/Picture.h"
+#include "image/PictureMemory.h"
+#include "platform/AtomicFile.h"
 #include "platform/FolderListing.h"
 #include "platform/Kernel.h"
+#include "platform/gdi/Surface.h"
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +27,78 @@ std::string FormatStatus(const char* format, const std::string& text)
     snprintf(buffer.data(), buffer.size(), format, text.c_str());
     return buffer.data();
 }
+
+// Estimated bytes per source pixel while one file is composed: the decoded source (with an
+// alpha plane), the 32-bit canvas, the intermediate bitmap when it is held in memory, and
+// the picture read back from it for the encoder.
+constexpr uint64_t kBytesPerPixelInMemory = 4 + 4 + 4 + 3;
+constexpr uint64_t kBytesPerPixelThroughFile = 4 + 4 + 3;
+
+uint64_t HalfThePhysicalMemory()
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return uint64_t{1} << 31;
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2;
+}
+
+// Frees what a worker keeps for its next file (the kept picture and canvas blocks of its
+// thread, its intermediate buffer), before it waits for memory to become free.
+void ReleaseKeptMemory(ComposeWorkspace& workspace)
+{
+    workspace.ReleaseIntermediate();
+    ReleaseKeptPictureBlock();
+    Surface::ReleaseKeptBlock();
+}
+
+// The memory the files in flight may use together. A worker holds a share from the file it
+// starts until it frees what it keeps; a file needing more than the rest waits, and one that
+// does not fit at all waits until it is alone. Waiters are served in turn, and a worker that
+// would overtake one lets go of its share and queues too, so files start in list order.
+class MemoryGate {
+public:
+    explicit MemoryGate(uint64_t budget) : m_Budget(budget) {}
+
+    // Changes the caller's share from `held` to `need` if that fits now and nobody waits.
+    bool TryResize(uint64_t held, uint64_t need)
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        uint64_t others = m_InFlight - held;
+        if (m_NextTicket != m_Serving || !Fits(others, need))
+            return false;
+        m_InFlight = others + need;
+        return true;
+    }
+    // Gives up `held` and waits for its turn and until `need` fits.
+    void Wait(uint64_t held, uint64_t need)
+    {
+        std::unique_lock<std::mutex> lock(m_Lock);
+        m_InFlight -= held;
+        uint64_t ticket = m_NextTicket++;
+        m_Changed.notify_all();
+        m_Changed.wait(lock, [&] { return m_Serving == ticket && Fits(m_InFlight, need); });
+        m_InFlight += need;
+        ++m_Serving;
+        m_Changed.notify_all();
+    }
+    void Release(uint64_t held)
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_InFlight -= held;
+        m_Changed.notify_all();
+    }
+
+private:
+    bool Fits(uint64_t inFlight, uint64_t need) const { return inFlight == 0 || inFlight + need <= m_Budget; }
+
+    const uint64_t m_Budget;
+    std::mutex m_Lock;
+    std::condition_variable m_Changed;
+    uint64_t m_InFlight = 0;
+    uint64_t m_NextTicket = 0;
+    uint64_t m_Serving = 0;
+};
 
 }  // namespace
 
@@ -116,6 +196,7 @@ std::vector<BatchRun::Item> BatchRun::CollectItems() const
             item.source = folder + "/" + entry.name;
             item.output = m_OutFolder + "/" + entry.name;
             item.counted = m_Composer.GetImageType(item.source) != 0;
+            item.need = EstimateNeed(item.source);
             items.push_back(std::move(item));
         }
     } else {
@@ -134,6 +215,7 @@ std::vector<BatchRun::Item> BatchRun::CollectItems() const
             item.source = path;
             item.output = m_OutFolder + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
             item.counted = true;
+            item.need = EstimateNeed(item.source);
             items.push_back(std::move(item));
         }
     }
@@ -154,11 +236,15 @@ void BatchRun::ComposeOne(const Item& item, int index, int total, ComposeWorkspa
         }
     }
     WatermarkJob job{item.source, m_MarkPath, item.output, m_Settings.PosType, m_Settings.PosX, m_Settings.PosY};
+    std::string reason;
     ComposeResult result = m_Intermediate == Intermediate::Memory
-                               ? m_Composer.ComposeFileInMemory(job, workspace)
-                               : m_Composer.ComposeFile(job, m_TempBmpPath, workspace);
-    if (m_Observer != nullptr)
-        m_Observer->OnFileDone(job, result);
+                               ? m_Composer.ComposeFileInMemory(job, workspace, &reason)
+                               : m_Composer.ComposeFile(job, m_TempBmpPath, workspace, &reason);
+    if (m_Observer == nullptr)
+        return;
+    if (result != ComposeResult::Written && result != ComposeResult::NotAPicture)
+        m_Observer->OnNoOutput(job, result, reason.empty() ? "no output" : reason);
+    m_Observer->OnFileDone(job, result);
 }
 
 void BatchRun::ComposeItems(const std::vector<Item>& items, int total)
@@ -171,21 +257,41 @@ void BatchRun::ComposeItems(const std::vector<Item>& items, int total)
 
     if (m_Workers == 1) {
         ComposeWorkspace workspace;
+        if (m_Mark)
+            workspace.SetMark(*m_Mark);
         for (size_t i = 0; i < items.size() && !m_StopRequested.load(std::memory_order_relaxed); ++i)
             ComposeOne(items[i], numbers[i], total, workspace);
         return;
     }
+    const uint64_t budget = m_MemoryBudget != 0 ? m_MemoryBudget : HalfThePhysicalMemory();
+    MemoryGate gate(budget);
     std::atomic<size_t> next{0};
     auto worker = [&] {
         ComposeWorkspace workspace;
+        if (m_Mark)
+            workspace.SetMark(*m_Mark);
+        uint64_t held = 0;  // this worker's share: its file in flight, then what it keeps
         for (;;) {
             if (m_StopRequested.load(std::memory_order_relaxed))
-                return;
+                break;
             size_t i = next.fetch_add(1);
             if (i >= items.size())
-                return;
+                break;
+            // A file of unknown size is given the whole budget: it is composed alone.
+            uint64_t need = items[i].need != 0 ? items[i].need : budget;
+            uint64_t share = std::max(held, need);
+            if (!gate.TryResize(held, share)) {
+                ReleaseKeptMemory(workspace);
+                gate.Wait(held, need);
+                share = need;
+            }
+            held = share;
+            if (m_StopRequested.load(std::memory_order_relaxed))
+                break;  // asked to stop while waiting: this file was not started
             ComposeOne(items[i], numbers[i], total, workspace);
         }
+        ReleaseKeptMemory(workspace);
+        gate.Release(held);
     };
     std::vector<std::thread> threads;
     int threadCount = static_cast<int>(std::min<size_t>(static_cast<size_t>(m_Workers), items.size()));
@@ -193,6 +299,46 @@ void BatchRun::ComposeItems(const std::vector<Item>& items, int total)
         threads.emplace_back(worker);
     for (std::thread& thread : threads)
         thread.join();
+}
+
+bool BatchRun::LoadWatermark()
+{
+    // A watermark that does not load would give unmarked copies of every picture: the run
+    // stops before the first file as if no watermark were chosen.
+    std::string reason;
+    int32_t type = m_Composer.GetImageType(m_MarkPath);
+    uint64_t width = 0, height = 0;
+    if (type == 0) {
+        reason = "the name has no picture extension";
+    } else if (PeekPictureSize(m_MarkPath, width, height) && width * height > kCanvasPixelLimit) {
+        reason = "picture too large";
+    } else {
+        m_Mark = std::make_unique<CPicture>(m_MarkPath.c_str(), static_cast<DWORD>(type));
+        if (!m_Mark->IsValid() || m_Mark->GetWidth() == 0 || m_Mark->GetHeight() == 0) {
+            reason = m_Mark->GetLastError();
+            if (reason.empty())
+                reason = "the file cannot be read";
+            m_Mark.reset();
+        }
+    }
+    if (m_Mark)
+        return true;
+    if (m_Observer != nullptr) {
+        m_Observer->OnUnusableWatermark(m_MarkPath, reason);
+        m_Observer->OnMissingSetting(kNoWatermark);
+    }
+    return false;
+}
+
+uint64_t BatchRun::EstimateNeed(const std::string& source) const
+{
+    uint64_t width = 0, height = 0;
+    if (!PeekPictureSize(source, width, height) || width == 0 || height == 0)
+        return 0;
+    uint64_t pixels = std::min(width * height, kCanvasPixelLimit);  // larger ones are refused unread
+    uint64_t perPixel = m_Intermediate == Intermediate::Memory ? kBytesPerPixelInMemory : kBytesPerPixelThroughFile;
+    uint64_t mark = m_Mark ? uint64_t{m_Mark->GetWidth()} * m_Mark->GetHeight() * 4 : 0;
+    return pixels * perPixel + mark;
 }
 
 void BatchRun::RunBatch()
@@ -212,13 +358,21 @@ void BatchRun::RunBatch()
     CPathHelper pathHelper;
     m_MarkPath = pathHelper.ResolvePath(m_Settings.WaterMarkFileSite);
     m_OutFolder = pathHelper.ResolvePath(m_Settings.OutputFolderSite);
+    if (!LoadWatermark())
+        return;
 
     std::vector<Item> items = CollectItems();
+    // Partial files a killed run left in the output folder go before the first new one.
+    CreateDirectoryA(m_OutFolder.c_str(), nullptr);
+    RemoveStalePartialFiles(m_OutFolder);
     int total =
         static_cast<int>(std::count_if(items.begin(), items.end(), [](const Item& item) { return item.counted; }));
     ComposeItems(items, total);
 
-    if (m_Intermediate == Intermediate::TempFile)
+    // Only the run's own file goes: a pipe, device or folder at the name is left alone.
+    struct stat tempBmp {};
+    if (m_Intermediate == Intermediate::TempFile && lstat(m_TempBmpPath.c_str(), &tempBmp) == 0 &&
+        (S_ISREG(tempBmp.st_mode) || S_ISLNK(tempBmp.st_mode)))
         DeleteFileA(m_TempBmpPath.c_str());
     m_bRunDone.store(1, std::memory_order_release);
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,6 +37,22 @@ public:
     virtual void OnStatus(const std::string& status, int index, int total) = 0;
     // One file was handed to the composer (also when the composer found no picture in it).
     virtual void OnFileDone(const WatermarkJob& job, ComposeResult result) = 0;
+    // A picture got no output, and why ("cannot write …: Read-only file system"); comes just
+    // before its OnFileDone. A name without a picture extension is no picture and comes
+    // without a reason.
+    virtual void OnNoOutput(const WatermarkJob& job, ComposeResult result, const std::string& reason)
+    {
+        (void)job;
+        (void)result;
+        (void)reason;
+    }
+    // The watermark does not load as a picture; OnMissingSetting(kNoWatermark) follows and
+    // nothing is written.
+    virtual void OnUnusableWatermark(const std::string& markPath, const std::string& reason)
+    {
+        (void)markPath;
+        (void)reason;
+    }
 };
 
 // Where the composer puts its intermediate bitmap.
@@ -58,6 +75,12 @@ public:
     ~BatchRun();  // asks to stop and joins; an owner on the UI thread calls Stop first
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
+
+    // The memory the files composed at once may need together, by their estimate (source,
+    // canvas, intermediate and output pictures); a file that does not fit beside those in
+    // flight waits, one that does not fit at all is composed alone. 0 (the default) means
+    // half the physical memory.
+    void SetMemoryBudget(uint64_t bytes) { m_MemoryBudget = bytes; }
 
     // Starts the run on a worker thread; answers false (and does nothing) while an earlier
     // run of this object is still going, so two runs never share temp.bmp.
@@ -87,7 +110,10 @@ private:
         std::string source;
         std::string output;
         bool counted = false;  // a picture by its name: gets a status text and a progress number
+        uint64_t need = 0;     // estimated memory of its composition; 0 when unknown
     };
+    bool LoadWatermark();
+    uint64_t EstimateNeed(const std::string& source) const;
     std::vector<Item> CollectItems() const;
     void ComposeItems(const std::vector<Item>& items, int total);
     void ComposeOne(const Item& item, int index, int total, ComposeWorkspace& workspace);
@@ -101,6 +127,8 @@ private:
     CMarkComposer m_Composer;
     std::string m_MarkPath;
     std::string m_OutFolder;
+    std::unique_ptr<CPicture> m_Mark;  // decoded once before the first file
+    uint64_t m_MemoryBudget = 0;
 
     std::thread m_Thread;
     std::atomic<bool> m_WorkerActive{false};

@@ -10,9 +10,14 @@
 
 namespace {
 
+// The whole value (file lists the choosers made can be long); a value beyond kIniValueLimit is
+// refused as hostile and the default applies, as for a missing key.
 std::string ReadValue(const ProfileFile& profile, const char* key, const char* defaultValue)
 {
-    return profile.GetString(kIniSection, key, defaultValue, kIniValueBuffer);
+    std::string value;
+    if (!profile.Get(kIniSection, key, value) || value.size() > kIniValueLimit)
+        return defaultValue;
+    return value;
 }
 
 std::string FormatInt(int32_t value)

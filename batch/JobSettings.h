@@ -1,6 +1,7 @@
 // The job record (sources, watermark, output folder, corner and margins) and config.ini.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,10 +28,10 @@ public:
     int32_t PosY = 0;
 };
 
-// The section all keys live in, and the size of the read buffer (values keep at most
-// kIniValueBuffer - 1 bytes).
+// The section all keys live in, and the longest value read (values are read whole; a longer
+// one is refused and the key's default applies).
 constexpr char kIniSection[] = "common";
-constexpr unsigned kIniValueBuffer = 5000;
+constexpr size_t kIniValueLimit = size_t{1} << 20;
 
 // Decimal conversion as the C library's atoi: leading blanks, an optional sign, digits up to
 // the first other character; no digits give 0. Values beyond 32 bits saturate.

@@ -3,18 +3,22 @@
 #include "batch/MarkComposer.h"
 
 #include "batch/PathHelper.h"
+#include "batch/PictureHeader.h"
 #include "image/MemStream.h"
 #include "image/Picture.h"
+#include "platform/AtomicFile.h"
 #include "platform/base/AsciiCase.h"
 #include "platform/base/ByteOrder.h"
 #include "platform/gdi/Gdi.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -113,13 +117,79 @@ bool WriteAll(int fd, const BYTE* bytes, size_t size)
     return true;
 }
 
-// The picture's Save writes a sibling file in the output folder and renames it over the
-// target, so the output is replaced only by a complete result.
-ComposeResult SaveComplete(CPicture& picture, const std::string& outPath, int32_t type)
+// Records why a file got no output, when the caller asked; answers `result`.
+ComposeResult Refuse(std::string* reason, ComposeResult result, const std::string& text)
 {
+    if (reason != nullptr)
+        *reason = text;
+    return result;
+}
+
+std::string CannotWrite(const std::string& path, const std::string& why)
+{
+    return "cannot write " + path + ": " + why;
+}
+
+// An existing output is replaced only when it is a regular file its owner may write: a pipe,
+// a device or a folder at the name is never opened, and a read-only picture is left as it is.
+bool OutputReplaceable(const std::string& outPath, std::string* reason)
+{
+    struct stat info {};
+    if (stat(outPath.c_str(), &info) != 0)
+        return true;  // made by the save; what fails there is reported there
+    if (!S_ISREG(info.st_mode)) {
+        Refuse(reason, ComposeResult::SaveFailed, CannotWrite(outPath, "not a regular file"));
+        return false;
+    }
+    // The mode bits count also for a user whom the system lets write anything.
+    if ((info.st_mode & 0222) == 0 || access(outPath.c_str(), W_OK) != 0) {
+        Refuse(reason, ComposeResult::SaveFailed, CannotWrite(outPath, "the file is not writable"));
+        return false;
+    }
+    return true;
+}
+
+// Encodes into a sibling file in the output folder and renames it over the target, so the
+// output is replaced only by a complete result.
+ComposeResult SaveComplete(CPicture& picture, const std::string& outPath, int32_t type, std::string* reason)
+{
+    constexpr ComposeResult kFailed = ComposeResult::SaveFailed;
     if (type == PICTURE_FORMAT_UNKNOWN)
-        return ComposeResult::SaveFailed;
-    return picture.Save(outPath.c_str(), static_cast<DWORD>(type)) ? ComposeResult::Written : ComposeResult::SaveFailed;
+        return Refuse(reason, kFailed, CannotWrite(outPath, "no picture format for its name"));
+    SiblingFile sibling(outPath);
+    if (!sibling.IsValid())
+        return Refuse(reason, kFailed, CannotWrite(outPath, strerror(errno)));
+    FILE* file = fopen(sibling.Path().c_str(), "wb");
+    if (file == nullptr)
+        return Refuse(reason, kFailed, CannotWrite(outPath, strerror(errno)));
+    errno = 0;
+    bool encoded = picture.Encode(file, static_cast<DWORD>(type));
+    int writeError = ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+    if (fflush(file) != 0 && writeError == 0)
+        writeError = errno;
+    if (fclose(file) != 0 && writeError == 0)
+        writeError = errno;
+    if (writeError != 0)
+        return Refuse(reason, kFailed, CannotWrite(outPath, strerror(writeError)));
+    if (!encoded)
+        return Refuse(reason, kFailed, CannotWrite(outPath, picture.GetLastError()));
+    if (!sibling.Commit())
+        return Refuse(reason, kFailed, CannotWrite(outPath, strerror(errno)));
+    return ComposeResult::Written;
+}
+
+std::string TooLarge(uint64_t pixels)
+{
+    char text[128];
+    snprintf(text, sizeof text, "picture too large: %llu megapixels, the limit is %llu",
+             static_cast<unsigned long long>(pixels / 1000000),
+             static_cast<unsigned long long>(kCanvasPixelLimit / 1000000));
+    return text;
+}
+
+std::string TempBmpProblem(const std::string& why)
+{
+    return "temp.bmp cannot be written: " + why;
 }
 
 }  // namespace
@@ -205,6 +275,17 @@ int CaptureDepth(int planes, int bitsPerPixel)
 ComposeWorkspace::ComposeWorkspace() = default;
 ComposeWorkspace::~ComposeWorkspace() = default;
 
+void ComposeWorkspace::ReleaseIntermediate()
+{
+    m_Block.reset();
+    m_Capacity = 0;
+}
+
+void ComposeWorkspace::SetMark(const CPicture& mark)
+{
+    m_Mark = std::make_unique<CPicture>(mark);
+}
+
 BYTE* ComposeWorkspace::Intermediate(size_t size)
 {
     if (size > m_Capacity) {
@@ -240,7 +321,8 @@ namespace {
 // The composed canvas of one job and the layout of its intermediate bitmap file.
 class ComposedCanvas {
 public:
-    ComposeResult Compose(const CMarkComposer& composer, const WatermarkJob& job);
+    ComposeResult Compose(const CMarkComposer& composer, const WatermarkJob& job, ComposeWorkspace& workspace,
+                          std::string* reason);
 
     uint64_t FileBytes() const { return m_FileBytes; }
     uint64_t HeaderBytes() const { return kFileHeaderBytes + kInfoHeaderBytes + m_TableBytes; }
@@ -261,7 +343,8 @@ private:
     uint64_t m_FileBytes = 0;
 };
 
-ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const WatermarkJob& job)
+ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const WatermarkJob& job,
+                                      ComposeWorkspace& workspace, std::string* reason)
 {
     int32_t sourceType = composer.GetImageType(job.SrcPath);
     if (sourceType == PICTURE_FORMAT_UNKNOWN)
@@ -269,21 +352,43 @@ ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const Water
     int32_t markType = composer.GetImageType(job.MarkPath);
     if (markType == PICTURE_FORMAT_UNKNOWN)
         return ComposeResult::NotAPicture;
+    if (!OutputReplaceable(job.OutPath, reason))
+        return ComposeResult::SaveFailed;
+    // A picture beyond the largest canvas is refused from its header, before any decoding.
+    uint64_t declaredWidth = 0, declaredHeight = 0;
+    if (PeekPictureSize(job.SrcPath, declaredWidth, declaredHeight) &&
+        declaredWidth * declaredHeight > kCanvasPixelLimit) {
+        return Refuse(reason, ComposeResult::SourceUnreadable, TooLarge(declaredWidth * declaredHeight));
+    }
 
     CPicture source(job.SrcPath.c_str(), static_cast<DWORD>(sourceType));
-    CPicture mark(job.MarkPath.c_str(), static_cast<DWORD>(markType));
+    // The watermark decoded once for the run, or else the job's file.
+    std::unique_ptr<CPicture> ownMark;
+    CPicture* mark = workspace.Mark();
+    if (mark == nullptr) {
+        ownMark = std::make_unique<CPicture>(job.MarkPath.c_str(), static_cast<DWORD>(markType));
+        mark = ownMark.get();
+    }
     long sw = static_cast<long>(source.GetWidth());
     long sh = static_cast<long>(source.GetHeight());
-    long ww = static_cast<long>(mark.GetWidth());
-    long wh = static_cast<long>(mark.GetHeight());
+    long ww = static_cast<long>(mark->GetWidth());
+    long wh = static_cast<long>(mark->GetHeight());
     // A source that did not decode gives no output rather than an empty or stale picture.
     if (!source.IsValid() || sw <= 0 || sh <= 0 || sw > std::numeric_limits<int>::max() ||
-        sh > std::numeric_limits<int>::max())
-        return ComposeResult::SourceUnreadable;
+        sh > std::numeric_limits<int>::max()) {
+        std::string why = source.GetLastError();
+        return Refuse(reason, ComposeResult::SourceUnreadable,
+                      "cannot read " + job.SrcPath + ": " + (why.empty() ? strerror(errno) : why));
+    }
+    if (static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh) > kCanvasPixelLimit) {
+        return Refuse(reason, ComposeResult::SourceUnreadable,
+                      TooLarge(static_cast<uint64_t>(sw) * static_cast<uint64_t>(sh)));
+    }
 
     m_Canvas = std::make_unique<Canvas>(sw, sh);
     if (!m_Canvas->IsValid())
-        return ComposeResult::IntermediateFailed;
+        return Refuse(reason, ComposeResult::IntermediateFailed,
+                      "no memory for a canvas of " + std::to_string(sw) + " x " + std::to_string(sh) + " pixels");
     // The canvas starts white; the white shows only where the source itself is transparent.
     // An opaque source drawn at its own size is copied over every canvas pixel, so the fill
     // is skipped for it (it would not change a single output byte).
@@ -294,18 +399,18 @@ ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const Water
     source.Draw(m_Canvas->Memory(), 0, 0, sw, sh);
     source.Destroy();  // not needed any more: its memory is free before the capture
     POINT at = PlaceWatermark(job.PosType, job.PosX, job.PosY, sw, sh, ww, wh);
-    mark.Draw(m_Canvas->Memory(), at.x, at.y, ww, wh);
+    mark->Draw(m_Canvas->Memory(), at.x, at.y, ww, wh);
     m_Canvas->Deselect();
 
     int depth = DisplayCaptureDepth();
     m_TableBytes = depth <= 8 ? 4u << depth : 0;
     BITMAP bitmap;
     if (GetObjectA(m_Canvas->Bitmap(), sizeof bitmap, &bitmap) == 0 || bitmap.bmWidth <= 0 || bitmap.bmHeight <= 0)
-        return ComposeResult::IntermediateFailed;
+        return Refuse(reason, ComposeResult::IntermediateFailed, "the canvas cannot be read");
     m_RowBytes = ((static_cast<uint64_t>(depth) * static_cast<uint64_t>(bitmap.bmWidth) + 31) / 32) * 4;
     m_FileBytes = HeaderBytes() + m_RowBytes * static_cast<uint64_t>(bitmap.bmHeight);
-    if (m_FileBytes > std::numeric_limits<uint32_t>::max())
-        return ComposeResult::IntermediateFailed;  // the file header's size field cannot hold it
+    if (m_FileBytes > std::numeric_limits<uint32_t>::max())  // the file header's size field cannot hold it
+        return Refuse(reason, ComposeResult::IntermediateFailed, "picture too large for the intermediate bitmap");
 
     m_Info.header.biSize = kInfoHeaderBytes;
     m_Info.header.biWidth = bitmap.bmWidth;
@@ -363,19 +468,19 @@ void ComposedCanvas::WriteHeaders(BYTE* out) const
 }  // namespace
 
 ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace, const BYTE*& bytes,
-                                               size_t& size) const
+                                               size_t& size, std::string* reason) const
 {
     bytes = nullptr;
     size = 0;
     ComposedCanvas canvas;
-    ComposeResult composed = canvas.Compose(*this, job);
+    ComposeResult composed = canvas.Compose(*this, job, workspace, reason);
     if (composed != ComposeResult::Written)
         return composed;
     BYTE* buffer = workspace.Intermediate(static_cast<size_t>(canvas.FileBytes()));
     if (buffer == nullptr)
-        return ComposeResult::IntermediateFailed;
+        return Refuse(reason, ComposeResult::IntermediateFailed, "no memory for the intermediate bitmap");
     if (!canvas.CaptureRows(0, canvas.Height(), buffer + canvas.HeaderBytes()))
-        return ComposeResult::IntermediateFailed;
+        return Refuse(reason, ComposeResult::IntermediateFailed, "the canvas cannot be read");
     canvas.WriteHeaders(buffer);
     bytes = buffer;
     size = static_cast<size_t>(canvas.FileBytes());
@@ -383,11 +488,11 @@ ComposeResult CMarkComposer::BuildIntermediate(const WatermarkJob& job, ComposeW
 }
 
 ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath,
-                                         ComposeWorkspace& workspace) const
+                                         ComposeWorkspace& workspace, std::string* reason) const
 {
     {
         ComposedCanvas canvas;
-        ComposeResult composed = canvas.Compose(*this, job);
+        ComposeResult composed = canvas.Compose(*this, job, workspace, reason);
         if (composed != ComposeResult::Written)
             return composed;
 
@@ -397,14 +502,24 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
         bandRows = std::min(bandRows, canvas.Height());
         BYTE* band = workspace.Intermediate(static_cast<size_t>(canvas.RowBytes() * static_cast<uint64_t>(bandRows)));
         if (band == nullptr)
-            return ComposeResult::IntermediateFailed;
+            return Refuse(reason, ComposeResult::IntermediateFailed, "no memory for the intermediate bitmap");
 
         // The file is overwritten in place and cut to its new size afterwards. Truncating it to
         // nothing first would make the file system free its blocks (and, on some, flush the new
         // contents to disk at close), for every picture of a batch.
-        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        // Opened without blocking and used only when it is a regular file: a pipe or a device
+        // at the name is never written or waited on.
+        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == ENXIO)  // a pipe nobody reads
+            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem("not a regular file"));
         if (fd < 0)
-            return ComposeResult::IntermediateFailed;
+            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem(strerror(errno)));
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem("not a regular file"));
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         bool written = true;
         for (LONG start = 0; written && start < canvas.Height(); start += bandRows) {
             LONG lines = std::min(bandRows, canvas.Height() - start);
@@ -418,32 +533,39 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
             written =
                 written && WriteAll(fd, band, static_cast<size_t>(canvas.RowBytes()) * static_cast<size_t>(lines));
         }
-        written = written && ftruncate(fd, static_cast<off_t>(canvas.FileBytes())) == 0;
-        if (close(fd) != 0 || !written)
-            return ComposeResult::IntermediateFailed;
+        int writeError = written ? 0 : (errno != 0 ? errno : EIO);
+        if (writeError == 0 && ftruncate(fd, static_cast<off_t>(canvas.FileBytes())) != 0)
+            writeError = errno;
+        if (close(fd) != 0 && writeError == 0)
+            writeError = errno;
+        if (writeError != 0)
+            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem(strerror(writeError)));
     }  // the canvas is released before the reload
 
     CPicture result(tempBmpPath.c_str(), PICTURE_FORMAT_BMP);
     if (!result.IsValid())
-        return ComposeResult::IntermediateFailed;
-    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath));
+        return Refuse(reason, ComposeResult::IntermediateFailed,
+                      std::string("temp.bmp cannot be read back: ") + result.GetLastError());
+    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath), reason);
 }
 
-ComposeResult CMarkComposer::ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace) const
+ComposeResult CMarkComposer::ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace,
+                                                 std::string* reason) const
 {
     const BYTE* bytes = nullptr;
     size_t size = 0;
-    ComposeResult built = BuildIntermediate(job, workspace, bytes, size);
+    ComposeResult built = BuildIntermediate(job, workspace, bytes, size, reason);
     if (built != ComposeResult::Written)
         return built;
-    if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        return ComposeResult::IntermediateFailed;  // beyond what a memory stream addresses
+    if (size > static_cast<size_t>(std::numeric_limits<int32_t>::max()))  // beyond what a memory stream addresses
+        return Refuse(reason, ComposeResult::IntermediateFailed, "picture too large for the intermediate bitmap");
 
     CMemStream stream(const_cast<BYTE*>(bytes), static_cast<uint32_t>(size));
     CPicture result;
     if (!result.Decode(&stream, PICTURE_FORMAT_BMP) || !result.IsValid())
-        return ComposeResult::IntermediateFailed;
-    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath));
+        return Refuse(reason, ComposeResult::IntermediateFailed,
+                      std::string("the intermediate bitmap cannot be read back: ") + result.GetLastError());
+    return SaveComplete(result, job.OutPath, GetImageType(job.OutPath), reason);
 }
 
 void CMarkComposer::DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, const std::string& markPath, int posType,

@@ -41,8 +41,14 @@ struct PreviewGeometry {
 PreviewGeometry ComputePreviewGeometry(RECT rc, long sw, long sh, long ww, long wh, int32_t posType, long posX,
                                        long posY);
 
-// Buffers kept across compositions so large blocks are not allocated afresh for every file.
-// One workspace belongs to one thread at a time.
+class CPicture;
+
+// The largest canvas the graphics layer makes, in pixels; a larger source gets no output.
+constexpr uint64_t kCanvasPixelLimit = uint64_t{1} << 28;
+
+// Buffers kept across compositions so large blocks are not allocated afresh for every file,
+// and the watermark when the caller decoded it once for all files. One workspace belongs to
+// one thread at a time.
 class ComposeWorkspace {
 public:
     ComposeWorkspace();
@@ -52,10 +58,18 @@ public:
 
     // A block of at least `size` bytes for the intermediate bitmap; contents undefined.
     BYTE* Intermediate(size_t size);
+    // Frees the intermediate block (the watermark stays).
+    void ReleaseIntermediate();
+
+    // Compositions through this workspace draw a copy of `mark` instead of decoding the
+    // job's watermark file.
+    void SetMark(const CPicture& mark);
+    CPicture* Mark() const { return m_Mark.get(); }
 
 private:
     std::unique_ptr<BYTE[]> m_Block;
     size_t m_Capacity = 0;
+    std::unique_ptr<CPicture> m_Mark;
 };
 
 class CMarkComposer {
@@ -68,17 +82,19 @@ public:
 
     // Composes through temp.bmp beside the executable. Two calls must not run at once.
     void ComposeFile(WatermarkJob job) const;
-    // Composes through the intermediate file `tempBmpPath`.
-    ComposeResult ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath,
-                              ComposeWorkspace& workspace) const;
+    // Composes through the intermediate file `tempBmpPath`. When there is no output and
+    // `reason` is given, it receives why ("cannot write …: Read-only file system").
+    ComposeResult ComposeFile(const WatermarkJob& job, const std::string& tempBmpPath, ComposeWorkspace& workspace,
+                              std::string* reason = nullptr) const;
     // Composes through an in-memory intermediate bitmap with the same bytes as the file; safe
     // to run on several threads at once, each with its own workspace.
-    ComposeResult ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace) const;
+    ComposeResult ComposeFileInMemory(const WatermarkJob& job, ComposeWorkspace& workspace,
+                                      std::string* reason = nullptr) const;
 
     // Builds the intermediate bitmap file (file header, info header, colour table, pixels) of
     // the job into the workspace; `bytes` and `size` describe it on success.
     ComposeResult BuildIntermediate(const WatermarkJob& job, ComposeWorkspace& workspace, const BYTE*& bytes,
-                                    size_t& size) const;
+                                    size_t& size, std::string* reason = nullptr) const;
 
     // Paints the first source with its watermark scaled into `rc` of `pDC`.
     void DrawPreview(HDC pDC, RECT rc, const std::string& srcPath, const std::string& markPath, int posType, int posX,

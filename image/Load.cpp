@@ -16,11 +16,15 @@
 #include "image/formats/PictureWMF.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr char kUnknownFormat[] = "Decode: Unknown or wrong format";
+constexpr char kNotARegularFile[] = "not a regular file";
 
 // Detection tries the formats in this order; the first decoder that accepts the data wins.
 // JasPer's place is last and it receives id 0 (it detects its own variant).
@@ -34,6 +38,27 @@ struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Opens `filename` for reading only when it is a regular file. The open does not block, so a
+// named pipe (or a device that waits) at the name is answered at once instead of waited on.
+FilePtr OpenRegularFile(const char* filename, bool& notRegular)
+{
+    notRegular = false;
+    const int fd = open(filename, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        notRegular = true;
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return FilePtr{file};
+}
 
 // Runs one decoder of the given id in a temporary format object. On success the picture moves
 // into `caller`; on failure the format object is handed to `onFailure` before it is destroyed.
@@ -100,10 +125,11 @@ bool CPicture::Load(const char* filename, DWORD imagetype)
 {
     if (!filename)
         return false;
+    bool notRegular = false;
     if (imagetype > 0 && imagetype < PICTURE_MAX_FORMATS) {
-        FilePtr file{std::fopen(filename, "rb")};
+        FilePtr file = OpenRegularFile(filename, notRegular);
         if (!file)
-            return false;
+            return notRegular ? Fail(kNotARegularFile) : false;
         if (Decode(file.get(), imagetype))
             return true;
     }
@@ -111,9 +137,9 @@ bool CPicture::Load(const char* filename, DWORD imagetype)
     char kept[kLastErrorSize];
     std::memcpy(kept, info.szLastError, sizeof(kept));
 
-    FilePtr file{std::fopen(filename, "rb")};
+    FilePtr file = OpenRegularFile(filename, notRegular);
     if (!file)
-        return false;
+        return notRegular ? Fail(kNotARegularFile) : false;
     const bool decoded = Decode(file.get(), PICTURE_FORMAT_UNKNOWN);
     if (!decoded && imagetype > 0)
         std::memcpy(info.szLastError, kept, sizeof(kept));

@@ -79,3 +79,9 @@ void FreePictureBlock(BYTE* block)
     }
     Release(block);
 }
+
+void ReleaseKeptPictureBlock()
+{
+    Release(t_Kept.block);
+    t_Kept.block = nullptr;
+}

@@ -10,3 +10,5 @@
 BYTE* AllocPictureBlock(size_t size);
 // Frees a block from AllocPictureBlock; null is ignored.
 void FreePictureBlock(BYTE* block);
+// Frees the large block the calling thread keeps for reuse, if any.
+void ReleaseKeptPictureBlock();

@@ -12,6 +12,7 @@
 #include "image/formats/PictureTIF.h"
 #include "image/formats/PictureWBMP.h"
 #include "image/formats/PictureWMF.h"
+#include "platform/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,15 +42,15 @@ bool EncodeWith(CPicture& picture, Run run)
     return encoded;
 }
 
-// A hidden sibling of `target` in the same folder (folder listings of the batch skip names
-// starting with '.'), created exclusively so no other file is touched.
+// A hidden partial file in the folder of `target` (folder listings of the batch skip names
+// starting with '.'), created exclusively so no other file is touched. Its name is short
+// whatever the target's length, and tells a later run whether its writer is gone.
 int CreateSibling(const std::string& target, std::string& siblingName)
 {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        siblingName = folder + "." + name + ".part" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        siblingName = PartialFileName(folder);
         const int fd = open(siblingName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -102,7 +103,7 @@ bool CPicture::Encode(CStream* hFile, DWORD imagetype)
 
 // The picture is written to a sibling file that replaces the target only once it was written
 // completely, so a failed save never truncates an existing picture. Targets that are not
-// regular files (devices, pipes) are written in place.
+// regular files (devices, pipes with a reader) are written in place.
 bool CPicture::Save(const char* filename, DWORD imagetype)
 {
     if (!filename || !*filename)
@@ -112,9 +113,16 @@ bool CPicture::Save(const char* filename, DWORD imagetype)
     struct stat targetStat {};
     const bool targetExists = stat(filename, &targetStat) == 0;
     if (targetExists && !S_ISREG(targetStat.st_mode)) {
-        FILE* file = std::fopen(filename, "wb");
-        if (!file)
+        // Opened without blocking: a pipe nobody reads is refused instead of waited on.
+        const int fd = open(filename, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
             return false;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        FILE* file = fdopen(fd, "wb");
+        if (!file) {
+            close(fd);
+            return false;
+        }
         bool saved = Encode(file, imagetype);
         if (std::fflush(file) != 0 || std::ferror(file))
             saved = saved && Fail(kWriteFailed);

@@ -2,8 +2,12 @@
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sys/random.h>
@@ -14,6 +18,12 @@
 namespace {
 
 constexpr int kNameAttempts = 16;
+constexpr char kPartialPrefix[] = ".tessmark-";
+constexpr char kPartialSuffix[] = ".part";
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
 
 std::string RandomSuffix()
 {
@@ -72,8 +82,40 @@ SiblingFile::~SiblingFile()
 
 std::string SiblingFile::NewSiblingName() const
 {
-    std::string name = m_TargetPath.substr(m_Folder.size());
-    return m_Folder + "." + name + ".part-" + RandomSuffix();
+    return PartialFileName(m_Folder);
+}
+
+std::string PartialFileName(const std::string& folder)
+{
+    return folder + kPartialPrefix + std::to_string(getpid()) + "-" + RandomSuffix() + kPartialSuffix;
+}
+
+int RemoveStalePartialFiles(const std::string& folder)
+{
+    std::unique_ptr<DIR, DirCloser> dir{opendir(folder.empty() ? "." : folder.c_str())};
+    if (!dir)
+        return 0;
+    const std::string prefix = kPartialPrefix;
+    const std::string suffix = kPartialSuffix;
+    int removed = 0;
+    while (dirent* entry = readdir(dir.get())) {
+        std::string name = entry->d_name;
+        if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        char* end = nullptr;
+        long pid = strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || end == nullptr || *end != '-' || pid == getpid())
+            continue;
+        // Only a process that is certainly gone: one that exists but is not ours is left alone.
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        std::string path = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 bool SiblingFile::Commit()

@@ -6,11 +6,18 @@
 #include "platform/base/Utf8.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+// Links followed when a save writes through a symbolic link, as the kernel's own limit.
+constexpr int kMaxLinkHops = 40;
 
 bool IsBlank(char c)
 {
@@ -23,6 +30,14 @@ std::string_view Trim(std::string_view text)
         text.remove_prefix(1);
     while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
+    return text;
+}
+
+// One pair of enclosing quotes, both single or both double, is dropped.
+std::string_view Unquote(std::string_view text)
+{
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+        return text.substr(1, text.size() - 2);
     return text;
 }
 
@@ -53,89 +68,134 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     return true;
 }
 
+// The file a chain of symbolic links starting at `path` leads to (which need not exist yet);
+// `path` itself when it is no link.
+std::string FollowLinks(std::string path)
+{
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::vector<char> target(static_cast<size_t>(std::max<off_t>(info.st_size, 255)) + 2);
+        ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size())
+            return path;
+        std::string next(target.data(), static_cast<size_t>(length));
+        if (next.front() != '/') {
+            size_t slash = path.rfind('/');
+            next = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + next;
+        }
+        path = std::move(next);
+    }
+    return path;
+}
+
 }  // namespace
 
 void ProfileFile::Load(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        Parse({});
+    Parse({});
+    // Opened without blocking, so a pipe at the name is answered at once instead of waited on.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return;
+    struct stat info {};
+    std::string text;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        text.reserve(static_cast<size_t>(info.st_size));
+        char chunk[65536];
+        for (;;) {
+            ssize_t got = read(fd, chunk, sizeof chunk);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            text.append(chunk, static_cast<size_t>(got));
+        }
     }
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    close(fd);
     Parse(text);
 }
 
 void ProfileFile::Parse(std::string_view text)
 {
-    m_Lines.clear();
+    m_ByteOrderMark = text.substr(0, 3) == kByteOrderMark;
+    if (m_ByteOrderMark)
+        text.remove_prefix(3);
+    m_Text.assign(text);
     m_Ending = "\n";
-    bool endingKnown = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t newline = text.find('\n', start);
-        Line line;
-        if (newline == std::string_view::npos) {
-            line.text = std::string(text.substr(start));
-            line.hasEnding = false;
-            start = text.size();
-        } else {
-            line.text = std::string(text.substr(start, newline - start));
-            start = newline + 1;
-        }
-        bool crlf = !line.text.empty() && line.text.back() == '\r';
-        if (crlf && line.hasEnding)
-            line.text.pop_back();
-        if (!endingKnown && line.hasEnding) {
-            m_Ending = crlf ? "\r\n" : "\n";
-            endingKnown = true;
-        }
-        m_Lines.push_back(std::move(line));
-    }
+    size_t newline = m_Text.find('\n');
+    if (newline != std::string::npos && newline > 0 && m_Text[newline - 1] == '\r')
+        m_Ending = "\r\n";
 }
 
-int ProfileFile::FindSection(std::string_view section) const
+ProfileFile::LineRef ProfileFile::LineAt(size_t start) const
 {
-    for (size_t i = 0; i < m_Lines.size(); ++i) {
+    LineRef line;
+    line.begin = start;
+    size_t newline = m_Text.find('\n', start);
+    if (newline == std::string::npos) {
+        line.end = m_Text.size();
+        line.next = m_Text.size();
+        return line;
+    }
+    line.hasEnding = true;
+    line.next = newline + 1;
+    line.end = newline > start && m_Text[newline - 1] == '\r' ? newline - 1 : newline;
+    return line;
+}
+
+bool ProfileFile::FindSection(std::string_view section, LineRef& header) const
+{
+    for (size_t at = 0; at < m_Text.size();) {
+        LineRef line = LineAt(at);
         std::string_view name;
-        if (SectionName(m_Lines[i].text, name) && EqualsIgnoringAsciiCase(name, Trim(section)))
-            return static_cast<int>(i);
+        if (SectionName(std::string_view(m_Text).substr(line.begin, line.end - line.begin), name) &&
+            EqualsIgnoringAsciiCase(name, Trim(section))) {
+            header = line;
+            return true;
+        }
+        at = line.next;
     }
-    return -1;
+    return false;
 }
 
-int ProfileFile::SectionEnd(int header) const
+size_t ProfileFile::SectionEnd(size_t from) const
 {
-    size_t i = static_cast<size_t>(header) + 1;
-    std::string_view name;
-    while (i < m_Lines.size() && !SectionName(m_Lines[i].text, name))
-        ++i;
-    return static_cast<int>(i);
+    for (size_t at = from; at < m_Text.size();) {
+        LineRef line = LineAt(at);
+        std::string_view name;
+        if (SectionName(std::string_view(m_Text).substr(line.begin, line.end - line.begin), name))
+            return line.begin;
+        at = line.next;
+    }
+    return m_Text.size();
 }
 
-int ProfileFile::FindKey(int header, std::string_view key) const
+bool ProfileFile::FindKey(const LineRef& header, std::string_view key, LineRef& found) const
 {
-    int end = SectionEnd(header);
-    for (int i = header + 1; i < end; ++i) {
+    size_t end = SectionEnd(header.next);
+    for (size_t at = header.next; at < end;) {
+        LineRef line = LineAt(at);
         std::string_view lineKey, value;
-        if (KeyValue(m_Lines[static_cast<size_t>(i)].text, lineKey, value) &&
-            EqualsIgnoringAsciiCase(lineKey, Trim(key)))
-            return i;
+        if (KeyValue(std::string_view(m_Text).substr(line.begin, line.end - line.begin), lineKey, value) &&
+            EqualsIgnoringAsciiCase(lineKey, Trim(key))) {
+            found = line;
+            return true;
+        }
+        at = line.next;
     }
-    return -1;
+    return false;
 }
 
 bool ProfileFile::Get(std::string_view section, std::string_view key, std::string& value) const
 {
-    int header = FindSection(section);
-    if (header < 0)
-        return false;
-    int line = FindKey(header, key);
-    if (line < 0)
+    LineRef header, line;
+    if (!FindSection(section, header) || !FindKey(header, key, line))
         return false;
     std::string_view lineKey, lineValue;
-    KeyValue(m_Lines[static_cast<size_t>(line)].text, lineKey, lineValue);
-    value.assign(lineValue);
+    KeyValue(std::string_view(m_Text).substr(line.begin, line.end - line.begin), lineKey, lineValue);
+    value.assign(Unquote(lineValue));
     return true;
 }
 
@@ -153,45 +213,44 @@ std::string ProfileFile::GetString(std::string_view section, std::string_view ke
 
 void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value)
 {
-    // Line breaks inside a value would split it into lines of their own.
-    std::string cleanValue(value.substr(0, value.find_first_of("\r\n")));
-    int header = FindSection(section);
-    if (header < 0) {
-        if (!m_Lines.empty())
-            m_Lines.back().hasEnding = true;
-        m_Lines.push_back({"[" + std::string(Trim(section)) + "]", true});
-        m_Lines.push_back({std::string(Trim(key)) + "=" + cleanValue, true});
+    std::string_view cleanValue = value.substr(0, value.find_first_of("\r\n"));
+    LineRef header;
+    if (!FindSection(section, header)) {
+        if (!m_Text.empty() && m_Text.back() != '\n')
+            m_Text += m_Ending;
+        m_Text.append("[").append(Trim(section)).append("]").append(m_Ending);
+        m_Text.append(Trim(key)).append("=").append(cleanValue).append(m_Ending);
         return;
     }
-    int line = FindKey(header, key);
-    if (line >= 0) {
-        std::string& text = m_Lines[static_cast<size_t>(line)].text;
-        text = text.substr(0, text.find('=') + 1) + cleanValue;
+    LineRef line;
+    if (FindKey(header, key, line)) {
+        size_t valueStart = m_Text.find('=', line.begin) + 1;
+        m_Text.replace(valueStart, line.end - valueStart, cleanValue);
         return;
     }
     // A new key goes after the section's last non-blank line.
-    int insertAt = SectionEnd(header);
-    while (insertAt > header + 1 && Trim(m_Lines[static_cast<size_t>(insertAt - 1)].text).empty())
-        --insertAt;
-    m_Lines[static_cast<size_t>(insertAt - 1)].hasEnding = true;
-    m_Lines.insert(m_Lines.begin() + insertAt, Line{std::string(Trim(key)) + "=" + cleanValue, true});
+    LineRef last = header;
+    size_t end = SectionEnd(header.next);
+    for (size_t at = header.next; at < end;) {
+        LineRef current = LineAt(at);
+        if (!Trim(std::string_view(m_Text).substr(current.begin, current.end - current.begin)).empty())
+            last = current;
+        at = current.next;
+    }
+    std::string inserted = last.hasEnding ? std::string() : m_Ending;
+    inserted.append(Trim(key)).append("=").append(cleanValue).append(m_Ending);
+    m_Text.insert(last.next, inserted);
 }
 
 std::string ProfileFile::Text() const
 {
-    std::string text;
-    for (const Line& line : m_Lines) {
-        text += line.text;
-        if (line.hasEnding)
-            text += m_Ending;
-    }
-    return text;
+    return m_ByteOrderMark ? kByteOrderMark + m_Text : m_Text;
 }
 
 bool ProfileFile::Save(const std::string& path) const
 {
     std::string text = Text();
-    return WriteFileAtomically(path, text.data(), text.size());
+    return WriteFileAtomically(FollowLinks(path), text.data(), text.size());
 }
 
 unsigned GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue, char* buffer,

@@ -21,28 +21,39 @@ namespace {
 
 constexpr int kExitMissingSetting = 2;
 constexpr int kExitUsage = 2;
+constexpr int kExitSomeWithoutOutput = 3;
 constexpr char kHugePageTunable[] = "glibc.malloc.hugetlb=1";
 
 void PrintUsage()
 {
-    fprintf(stderr, "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--set KEY=VALUE]...\n"
+    fprintf(stderr, "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--memory-budget MIB]\n"
+                    "                      [--peak-memory] [--set KEY=VALUE]...\n"
                     "  --config FILE    job settings file (default: config.ini beside the executable)\n"
                     "  -j N             compose N files at once (default: the number of cores), each\n"
                     "                   through an in-memory intermediate bitmap; -j 1 goes through\n"
                     "                   temp.bmp beside the executable, as the main window does\n"
                     "  --in-memory      -j 1 through an in-memory intermediate bitmap as well\n"
+                    "  --memory-budget MIB  memory the files composed at once may need together\n"
+                    "                   (default: half the physical memory)\n"
+                    "  --peak-memory    print the run's peak memory use on standard error at the end\n"
                     "  --set KEY=VALUE  change one setting (SrcFileType, SrcFolderSite, SrcFileSite,\n"
                     "                   WaterMarkFileSite, OutputFolderSite, PosType, PosX, PosY) and save\n"
-                    "                   the settings file before the run\n");
+                    "                   the settings file before the run\n"
+                    "exit status: 0 all written, 2 a setting missing or the watermark unusable,\n"
+                    "             3 some picture got no output (the reason on standard error)\n");
 }
 
-bool ApplySetting(JobSettings& settings, const std::string& assignment)
+// Applies one KEY=VALUE; answers what is wrong with it, or an empty text.
+std::string ApplySetting(JobSettings& settings, const std::string& assignment)
 {
     size_t equals = assignment.find('=');
     if (equals == std::string::npos)
-        return false;
+        return "unknown setting: " + assignment;
     std::string key = assignment.substr(0, equals);
     std::string value = assignment.substr(equals + 1);
+    // config.ini holds one value a line: a break would save a value cut short at it.
+    if (value.find_first_of("\r\n") != std::string::npos)
+        return "a value cannot hold a line break: " + key;
     if (key == "SrcFileType")
         settings.SrcFileType = IniToInt(value.c_str());
     else if (key == "SrcFolderSite")
@@ -60,8 +71,8 @@ bool ApplySetting(JobSettings& settings, const std::string& assignment)
     else if (key == "PosY")
         settings.PosY = IniToInt(value.c_str());
     else
-        return false;
-    return true;
+        return "unknown setting: " + assignment;
+    return {};
 }
 
 // Large picture buffers are allocated for every file; backing them with transparent huge
@@ -102,22 +113,53 @@ public:
         printf("[%d/%d] %s\n", index, total, TerminalText(status).c_str());
         fflush(stdout);
     }
-    void OnFileDone(const WatermarkJob& job, ComposeResult result) override
+    void OnFileDone(const WatermarkJob&, ComposeResult result) override
     {
         std::lock_guard<std::mutex> lock(m_Lock);
         if (result == ComposeResult::Written)
             ++m_Written;
-        else if (result != ComposeResult::NotAPicture)
-            fprintf(stderr, "no output for %s\n", job.SrcPath.c_str());
+    }
+    void OnNoOutput(const WatermarkJob& job, ComposeResult, const std::string& reason) override
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        fprintf(stderr, "no output for %s: %s\n", job.SrcPath.c_str(), reason.c_str());
+        ++m_WithoutOutput;
+    }
+    void OnUnusableWatermark(const std::string& markPath, const std::string& reason) override
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        fprintf(stderr, "unusable watermark %s: %s\n", markPath.c_str(), reason.c_str());
     }
     bool Missing() const { return m_Missing; }
     int Written() const { return m_Written; }
+    int WithoutOutput() const { return m_WithoutOutput; }
 
 private:
     std::mutex m_Lock;
     bool m_Missing = false;
     int m_Written = 0;
+    int m_WithoutOutput = 0;
 };
+
+// The process's peak resident memory (VmHWM), as /proc/self/status gives it.
+std::string PeakMemory()
+{
+    FILE* status = fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return "unknown";
+    char line[256];
+    std::string peak = "unknown";
+    while (fgets(line, sizeof line, status) != nullptr) {
+        if (strncmp(line, "VmHWM:", 6) == 0) {
+            peak = line + 6;
+            peak.erase(0, peak.find_first_not_of(" \t"));
+            peak.erase(peak.find_last_not_of(" \t\n") + 1);
+            break;
+        }
+    }
+    fclose(status);
+    return peak;
+}
 
 // A settings file that exists must be a regular file (a link to one is fine): a folder cannot
 // be read, and opening a FIFO would wait for a writer forever.
@@ -135,6 +177,8 @@ int RunBatchJob(int argc, char** argv)
     int workers = static_cast<int>(std::thread::hardware_concurrency());
     std::vector<std::string> assignments;
     Intermediate intermediate = Intermediate::TempFile;
+    uint64_t memoryBudget = 0;
+    bool printPeak = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--config" && i + 1 < argc) {
@@ -145,6 +189,15 @@ int RunBatchJob(int argc, char** argv)
             workers = atoi(argument.c_str() + 2);
         } else if (argument == "--in-memory") {
             intermediate = Intermediate::Memory;
+        } else if (argument == "--memory-budget" && i + 1 < argc) {
+            long long mebibytes = atoll(argv[++i]);
+            if (mebibytes <= 0) {
+                PrintUsage();
+                return kExitUsage;
+            }
+            memoryBudget = static_cast<uint64_t>(mebibytes) << 20;
+        } else if (argument == "--peak-memory") {
+            printPeak = true;
         } else if (argument == "--set" && i + 1 < argc) {
             assignments.push_back(argv[++i]);
         } else {
@@ -167,8 +220,9 @@ int RunBatchJob(int argc, char** argv)
     settings.LoadFromIni(configPath);
     if (!assignments.empty()) {
         for (const std::string& assignment : assignments) {
-            if (!ApplySetting(settings, assignment)) {
-                fprintf(stderr, "unknown setting: %s\n", assignment.c_str());
+            std::string problem = ApplySetting(settings, assignment);
+            if (!problem.empty()) {
+                fprintf(stderr, "%s\n", problem.c_str());
                 return kExitUsage;
             }
         }
@@ -178,12 +232,17 @@ int RunBatchJob(int argc, char** argv)
 
     ConsoleObserver observer;
     BatchRun run(settings, &observer, workers, {}, intermediate);
+    run.SetMemoryBudget(memoryBudget);
     run.RunBatch();
+    if (printPeak)
+        fprintf(stderr, "peak memory: %s\n", PeakMemory().c_str());
     if (observer.Missing())
         return kExitMissingSetting;
     printf("%d written to %s\n", observer.Written(), CPathHelper().ResolvePath(settings.OutputFolderSite).c_str());
+    if (observer.WithoutOutput() > 0)
+        printf("%d without output\n", observer.WithoutOutput());
     printf("%s\n", kRunFinished);
-    return 0;
+    return observer.WithoutOutput() > 0 ? kExitSomeWithoutOutput : 0;
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ Surface::~Surface()
         t_Spare.pixels.swap(m_Pixels);  // the previous spare goes with this surface
 }
 
+void Surface::ReleaseKeptBlock()
+{
+    if (!SpareBlock::t_Closed)
+        std::vector<uint32_t>().swap(t_Spare.pixels);
+}
+
 uint32_t Surface::Pixel(int x, int y) const
 {
     return Contains(x, y) ? Row(y)[x] : 0;

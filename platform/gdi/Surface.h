@@ -36,6 +36,9 @@ public:
     void Resize(int width, int height, uint32_t fill = 0);
     void Fill(uint32_t pixel);
 
+    // Frees the block the calling thread keeps for its next large surface.
+    static void ReleaseKeptBlock();
+
 private:
     int m_Width = 0;
     int m_Height = 0;

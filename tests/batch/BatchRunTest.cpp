@@ -116,6 +116,10 @@ TEST(BatchRun, FirstMissingSettingEndsTheRunWithItsMessage)
         {0, "/pics", "", "/m.png", "", kNoOutputFolder},
         {0, "/absent-folder", "", "/m.png", "/absent-out", nullptr},
         {5, "", "", "/m.png", "/absent-out", nullptr},  // a list without the emptiness test
+        // A watermark that does not load ends the run as a missing one does.
+        {1, "", "/a.jpg;", "/text.png", "out", kNoWatermark},
+        {1, "", "/a.jpg;", "/m.webp", "out", kNoWatermark},
+        {1, "", "/a.jpg;", "/absent.png", "out", kNoWatermark},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.type) + " '" + c.folder + "' '" + c.list + "' '" + c.mark + "' '" + c.output +
@@ -125,7 +129,15 @@ TEST(BatchRun, FirstMissingSettingEndsTheRunWithItsMessage)
         settings.SrcFileType = c.type;
         settings.SrcFolderSite = c.folder;
         settings.SrcFileSite = c.list;
-        settings.WaterMarkFileSite = c.mark;
+        // "/m.png" and "/m.webp" stand for a real picture, "/text.png" for text under a picture name.
+        std::string mark = c.mark;
+        if (mark == "/m.png" || mark == "/m.webp")
+            WriteBmp24(dir / mark.substr(1), SolidImage(3, 3, 1, 2, 3));
+        if (mark == "/text.png")
+            WriteFileBytes(dir / "text.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+        if (mark != "/absent.png" && !mark.empty())
+            mark = (dir / mark.substr(1)).string();
+        settings.WaterMarkFileSite = mark;
         settings.OutputFolderSite = c.output;
         WriteFileBytes(dir / "temp.bmp", {'o', 'l', 'd'});
         Recorder recorder;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <png.h>
 
 namespace {
 
@@ -203,4 +205,27 @@ Difference Compare(const TestImage& a, const TestImage& b)
     }
     difference.mean = sum / static_cast<double>(a.rgb.size());
     return difference;
+}
+
+void WriteBlankPng(const std::filesystem::path& path, uint32_t width, uint32_t height)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+    std::vector<png_byte> row(static_cast<size_t>(width) * 3, 0);
+    if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_compression_level(png, 1);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+        png_write_info(png, info);
+        for (uint32_t y = 0; y < height; ++y)
+            png_write_row(png, row.data());
+        png_write_end(png, info);
+    }
+    png_destroy_write_struct(&png, &info);
+    fclose(file);
 }

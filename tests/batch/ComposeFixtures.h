@@ -33,6 +33,10 @@ void WriteBmp24(const std::filesystem::path& path, const TestImage& image);
 // (back * (255 - a) + a * colour) >> 8.
 TestImage ExpectedComposite(const TestImage& source, const TestImage& mark, int posType, int posX, int posY);
 
+// A valid all-black 8-bit RGB PNG of any size, written a row at a time (so a picture far
+// beyond what fits in memory costs only its compressed size).
+void WriteBlankPng(const std::filesystem::path& path, uint32_t width, uint32_t height);
+
 // Writes a picture file through the image engine's encoder (alpha plane included).
 bool EncodeWithEngine(const std::filesystem::path& path, const TestImage& image, unsigned formatId);
 // Reads a picture file through the image engine into a TestImage (alpha plane included).

@@ -91,20 +91,17 @@ TEST(JobSettings, ExistingFileKeepsItsOrderAndOtherLines)
                               "WaterMarkFileSite=/logo.png\nOutputFolderSite=output\nPosType=3\n");
 }
 
-TEST(JobSettings, NumbersConvertLikeAtoiAndLongValuesAreCut)
+TEST(JobSettings, NumbersConvertLikeAtoi)
 {
     TempDir dir;
     std::string path = (dir / "config.ini").string();
-    std::string longFolder(6000, 'f');
-    WriteText(path,
-              "[common]\nSrcFileType=5\nPosType= 7x\nPosX=abc\nPosY=-2147483648\nSrcFolderSite=" + longFolder + "\n");
+    WriteText(path, "[common]\nSrcFileType=5\nPosType= 7x\nPosX=abc\nPosY=-2147483648\n");
     JobSettings settings;
     settings.LoadFromIni(path);
     EXPECT_EQ(settings.SrcFileType, 5);
     EXPECT_EQ(settings.PosType, 7);
     EXPECT_EQ(settings.PosX, 0);
     EXPECT_EQ(settings.PosY, -2147483648);
-    EXPECT_EQ(settings.SrcFolderSite, std::string(4999, 'f'));
 
     struct Case {
         const char* text;
@@ -121,6 +118,79 @@ TEST(JobSettings, NumbersConvertLikeAtoiAndLongValuesAreCut)
         SCOPED_TRACE(c.text);
         EXPECT_EQ(IniToInt(c.text), c.value);
     }
+}
+
+// A list the program saved itself comes back whole however long it is; only a value beyond
+// 1 MiB is refused, and the key's default applies.
+TEST(JobSettings, ValuesAreReadWholeUpToOneMebibyte)
+{
+    TempDir dir;
+    std::string path = (dir / "config.ini").string();
+    JobSettings saved = Sample();
+    saved.SrcFileSite.clear();
+    for (int i = 0; i < 5000; ++i)
+        saved.SrcFileSite += "/pictures/holiday/photo-" + std::to_string(i) + ".jpg;";
+    ASSERT_TRUE(saved.SaveToIni(path));
+    JobSettings loaded;
+    loaded.LoadFromIni(path);
+    EXPECT_EQ(loaded.SrcFileSite, saved.SrcFileSite);
+
+    const std::string limit(kIniValueLimit, 'x');
+    WriteText(path,
+              "[common]\nSrcFolderSite=" + limit + "\nOutputFolderSite=" + limit + "y\nSrcFileSite=" + limit + "yy\n");
+    loaded.LoadFromIni(path);
+    EXPECT_EQ(loaded.SrcFolderSite, limit);
+    EXPECT_EQ(loaded.OutputFolderSite, "output");
+    EXPECT_EQ(loaded.SrcFileSite, "");
+}
+
+// Files written by other editors: a byte-order mark before the first section, quoted values.
+TEST(JobSettings, ByteOrderMarkAndEnclosingQuotesAreReadAsTheWindowsCallReadsThem)
+{
+    TempDir dir;
+    std::string path = (dir / "config.ini").string();
+    WriteText(path, "\xEF\xBB\xBF[common]\r\nSrcFileType=0\r\nSrcFolderSite=\"/照片/in\"\r\n"
+                    "WaterMarkFileSite='/logo.png'\r\nOutputFolderSite=\"out'\r\nSrcFileSite=\"\"\r\n");
+    JobSettings loaded;
+    loaded.LoadFromIni(path);
+    EXPECT_EQ(loaded.SrcFileType, 0);
+    EXPECT_EQ(loaded.SrcFolderSite, "/照片/in");
+    EXPECT_EQ(loaded.WaterMarkFileSite, "/logo.png");
+    EXPECT_EQ(loaded.OutputFolderSite, "\"out'");  // quotes that do not match stay
+    EXPECT_EQ(loaded.SrcFileSite, "");
+
+    // Saving keeps the mark and the file's own line endings.
+    ASSERT_TRUE(loaded.SaveToIni(path));
+    std::string text = ReadText(path);
+    EXPECT_EQ(text.substr(0, 13), "\xEF\xBB\xBF[common]\r\n");
+    EXPECT_NE(text.find("\r\nWaterMarkFileSite=/logo.png\r\n"), std::string::npos) << text;
+}
+
+// Saving through a config.ini that is a symbolic link changes the file it leads to and keeps
+// the link.
+TEST(JobSettings, SaveWritesThroughASymbolicLink)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "real");
+    std::string target = (dir / "real" / "job.ini").string();
+    WriteText(target, "[common]\nPosX=1\n");
+    std::filesystem::create_symlink("real/job.ini", dir / "relative.ini");
+    std::filesystem::create_symlink(dir / "relative.ini", dir / "config.ini");  // a chain of two
+
+    JobSettings settings = Sample();
+    ASSERT_TRUE(settings.SaveToIni((dir / "config.ini").string()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "config.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "relative.ini"));
+    JobSettings loaded;
+    loaded.LoadFromIni(target);
+    EXPECT_EQ(loaded.PosX, -15);
+    EXPECT_EQ(loaded.WaterMarkFileSite, "/logo.png");
+
+    // A link to a file not made yet creates that file.
+    std::filesystem::create_symlink("real/new.ini", dir / "dangling.ini");
+    ASSERT_TRUE(settings.SaveToIni((dir / "dangling.ini").string()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.ini"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "real" / "new.ini"));
 }
 
 // A process killed at any moment while saving leaves config.ini either as it was or as the
@@ -156,6 +226,6 @@ TEST(JobSettings, KilledWriterNeverLeavesAHalfWrittenFile)
     // visible is ever left behind.
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "config.ini" || name.rfind(".config.ini.part-", 0) == 0) << name;
+        EXPECT_TRUE(name == "config.ini" || name.rfind(".tessmark-", 0) == 0) << name;
     }
 }

@@ -322,17 +322,19 @@ TEST(MarkComposer, FailuresLeaveNoOutputAndKeepAnOldOne)
         std::string source;
         std::string temp;
         ComposeResult expected;
+        std::string reason;  // what the reason starts with
     };
     const Case cases[] = {
         {"source not a picture name", (dir / "notes.txt").string(), (dir / "temp.bmp").string(),
-         ComposeResult::NotAPicture},
+         ComposeResult::NotAPicture, ""},
         {"source does not decode", (dir / "broken.jpg").string(), (dir / "temp.bmp").string(),
-         ComposeResult::SourceUnreadable},
-        {"source missing", (dir / "absent.bmp").string(), (dir / "temp.bmp").string(), ComposeResult::SourceUnreadable},
+         ComposeResult::SourceUnreadable, "cannot read " + (dir / "broken.jpg").string() + ": "},
+        {"source missing", (dir / "absent.bmp").string(), (dir / "temp.bmp").string(), ComposeResult::SourceUnreadable,
+         "cannot read " + (dir / "absent.bmp").string() + ": "},
         {"temp.bmp cannot be written", (dir / "src.bmp").string(), (dir / "temp-is-a-folder.bmp").string(),
-         ComposeResult::IntermediateFailed},
+         ComposeResult::IntermediateFailed, "temp.bmp cannot be written: Is a directory"},
         {"temp.bmp folder missing", (dir / "src.bmp").string(), (dir / "no" / "temp.bmp").string(),
-         ComposeResult::IntermediateFailed},
+         ComposeResult::IntermediateFailed, "temp.bmp cannot be written: No such file or directory"},
     };
     CMarkComposer composer;
     ComposeWorkspace workspace;
@@ -340,7 +342,10 @@ TEST(MarkComposer, FailuresLeaveNoOutputAndKeepAnOldOne)
         SCOPED_TRACE(c.name);
         WriteFileBytes(dir / "out.bmp", old);
         WatermarkJob job{c.source, (dir / "mark.bmp").string(), (dir / "out.bmp").string(), 0, 0, 0};
-        EXPECT_EQ(composer.ComposeFile(job, c.temp, workspace), c.expected);
+        std::string reason;
+        EXPECT_EQ(composer.ComposeFile(job, c.temp, workspace, &reason), c.expected);
+        EXPECT_EQ(reason.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(reason.empty(), c.reason.empty()) << reason;
         EXPECT_EQ(ReadFileBytes(dir / "out.bmp"), old);
         EXPECT_FALSE(std::filesystem::exists(dir / "temp.bmp"));
     }

@@ -5,6 +5,7 @@
 #include "image/Picture.h"
 #include "tests/TestData.h"
 #include "tests/batch/ComposeFixtures.h"
+#include "tests/batch/RunnerProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -26,66 +27,6 @@ namespace {
 // at most anywhere and on average over the picture.
 constexpr int kJpegLargestError = 48;
 constexpr double kJpegMeanError = 1.5;
-
-// The runner copied into a folder of its own: config.ini, temp.bmp and the default output
-// folder live beside it.
-class Runner {
-public:
-    explicit Runner(const TempDir& dir) : m_Exe(dir / "bin" / "tessmark-batch")
-    {
-        fs::create_directories(dir / "bin");
-        fs::copy_file(TESSMARK_BATCH_EXE, m_Exe);
-    }
-    fs::path Folder() const { return m_Exe.parent_path(); }
-
-    // Starts the runner with standard output and error in `outputFile`, or standard output on
-    // `stdoutFd` when one is given.
-    pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& outputFile, int stdoutFd = -1) const
-    {
-        pid_t child = fork();
-        if (child == 0) {
-            int fd = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(stdoutFd >= 0 ? stdoutFd : fd, 1);
-            dup2(fd, 2);
-            std::vector<std::string> all = {m_Exe.string()};
-            all.insert(all.end(), arguments.begin(), arguments.end());
-            std::vector<char*> argv;
-            for (std::string& argument : all)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return child;
-    }
-
-    // Runs to the end; answers the exit code (-1 for a signal, -2 when the runner had to be
-    // killed after a minute) and fills the printed text.
-    int Run(const std::vector<std::string>& arguments, std::string& printed, int stdoutFd = -1) const
-    {
-        fs::path outputFile = Folder() / "printed.txt";
-        pid_t child = Spawn(arguments, outputFile, stdoutFd);
-        int status = 0;
-        bool ended = false;
-        for (int waited = 0; waited < 6000 && !ended; ++waited) {
-            ended = waitpid(child, &status, WNOHANG) == child;
-            if (!ended)
-                usleep(10000);
-        }
-        if (!ended) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-        }
-        std::vector<uint8_t> bytes = ReadFileBytes(outputFile);
-        printed.assign(bytes.begin(), bytes.end());
-        if (!ended)
-            return -2;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    fs::path m_Exe;
-};
 
 std::map<std::string, std::vector<uint8_t>> Contents(const fs::path& folder)
 {
@@ -207,6 +148,11 @@ TEST(Runner, MissingSettingPrintsItsMessageAndExitsWithTwo)
     saved.LoadFromIni((runner.Folder() / "config.ini").string());
     EXPECT_EQ(saved.SrcFileType, 0);
     EXPECT_EQ(runner.Run({"--bogus"}, printed), 2);
+    // A value holding a line break would be saved cut at the break: refused, nothing saved.
+    EXPECT_EQ(runner.Run({"--set", "SrcFileSite=/a.jpg;\n/b.jpg;"}, printed), 2);
+    EXPECT_EQ(printed, "a value cannot hold a line break: SrcFileSite\n");
+    saved.LoadFromIni((runner.Folder() / "config.ini").string());
+    EXPECT_EQ(saved.SrcFileSite, "");
 }
 
 // A runner killed at random moments, many times over, leaves every output and config.ini

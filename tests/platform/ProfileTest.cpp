@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -23,6 +29,25 @@ std::string Get(const std::string& path, const char* section, const char* key, c
     std::vector<char> buffer(size);
     GetPrivateProfileStringA(section, key, defaultValue, buffer.data(), size, path.c_str());
     return buffer.data();
+}
+
+// One field of /proc/self/status in bytes (VmRSS, VmHWM).
+uint64_t StatusBytes(const char* field)
+{
+    FILE* status = fopen("/proc/self/status", "r");
+    if (status == nullptr)
+        return 0;
+    char line[256];
+    uint64_t kib = 0;
+    size_t length = strlen(field);
+    while (fgets(line, sizeof line, status) != nullptr) {
+        if (strncmp(line, field, length) == 0 && line[length] == ':') {
+            sscanf(line + length + 1, "%" SCNu64, &kib);
+            break;
+        }
+    }
+    fclose(status);
+    return kib * 1024;
 }
 
 }  // namespace
@@ -88,6 +113,54 @@ TEST(Profile, ReadsAreCutToTheBufferWithoutSplittingACharacter)
     // "一" is three bytes: a 6-byte buffer holds five bytes, so only one character fits.
     ASSERT_TRUE(WritePrivateProfileStringA("common", "Wide", "一二三", path.c_str()));
     EXPECT_EQ(Get(path, "common", "Wide", "", 6), "一");
+}
+
+// Ten megabytes of blank lines cost a small multiple of their size, not a structure per line.
+// Measured in a child process of its own.
+TEST(Profile, ReaderMemoryStaysNearTheFileSize)
+{
+    TempDir dir;
+    std::string path = (dir / "config.ini").string();
+    constexpr size_t kBlankBytes = 10u << 20;
+    std::string text = std::string(kBlankBytes, '\n') + "[common]\nPosX=7\n";
+    WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+    text = std::string();
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The peak is reset to the current size first ("5" clears it).
+        FILE* clear = fopen("/proc/self/clear_refs", "w");
+        if (clear == nullptr || fputs("5", clear) < 0 || fclose(clear) != 0)
+            _exit(2);
+        uint64_t before = StatusBytes("VmRSS");
+        ProfileFile profile;
+        profile.Load(path);
+        std::string value;
+        bool found = profile.Get("common", "PosX", value) && value == "7";
+        profile.Set("common", "PosY", "8");
+        uint64_t used = StatusBytes("VmHWM") - before;
+        fprintf(stderr, "profile of %zu bytes: peak grew by %" PRIu64 " bytes\n", kBlankBytes, used);
+        _exit(found && used <= 4 * kBlankBytes ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "the peak memory of a process cannot be reset here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A pipe, a folder or a device at the file's name reads as an empty profile at once.
+TEST(Profile, SpecialFilesReadAsEmptyWithoutWaiting)
+{
+    TempDir dir;
+    std::string fifo = (dir / "fifo.ini").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, dir.Path().string(), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(Get(path, "common", "PosX", "20"), "20");
+    }
 }
 
 TEST(AtomicFile, ReplacesTheTargetKeepingItsModeAndLeavesNothingElse)
