@@ -1,0 +1,132 @@
+#!/bin/sh
+# Runs the desktop program on a private X server (1920 x 1080) with a prepared job, drives it
+# with xdotool and checks: the preview on the screen against the composition computed from the
+# job, a run started with the mouse on 开始, the end notice, the output files, and the end by
+# the caption's close button with exit status 0. With TESSMARK_SCREENS set to a folder it also
+# writes the screenshots main-before-run.png and main-after-run.png there.
+# Exits 77 (skipped) without Xvfb or xdotool.
+set -u
+program="$1"   # build/app/tessmark
+screen="$2"    # build/tools/tessmark-screen
+image="$3"     # build/tools/tessmark-image
+source_dir="$4"
+if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
+  echo "SKIPPED: Xvfb or xdotool is not installed (scripts/install-deps.sh installs them)"
+  exit 77
+fi
+
+tmp=$(mktemp -d)
+display=""
+for n in $(seq 141 190); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "FAIL: no free X display number"; exit 1; }
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+export DISPLAY="$display" GSETTINGS_BACKEND=memory HOME="$tmp" XDG_RUNTIME_DIR="$tmp"
+export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+for i in $(seq 1 100); do
+  xdotool getmouselocation >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool mousemove 10 10
+
+fail() {
+  echo "FAIL: $1"
+  cat "$tmp/err" 2>/dev/null
+  exit 1
+}
+
+# The program keeps config.ini beside itself: a copy in the temporary folder runs the job
+# without touching the build's own settings.
+mkdir -p "$tmp/program"
+cp "$program" "$tmp/program/tessmark"
+config="$tmp/program/config.ini"
+cat >"$config" <<INI
+[common]
+SrcFileType=0
+SrcFileSite=
+SrcFolderSite=$source_dir/res/job/photos
+WaterMarkFileSite=$source_dir/res/job/mark.png
+OutputFolderSite=$tmp/out
+PosType=3
+PosX=20
+PosY=20
+INI
+
+"$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
+app_pid=$!
+# The 800 x 600 window is centred on the screen.
+x=560
+y=240
+ok=no
+for i in $(seq 1 100); do
+  kill -0 "$app_pid" 2>/dev/null || fail "the program ended early"
+  report=$("$screen" preview $x $y "$config" 2>/dev/null)
+  case "$report" in preview-mismatches=0\ *) ok=yes; break ;; esac
+  sleep 0.1
+done
+[ "$ok" = yes ] || fail "the preview does not show the job: $report"
+# The first photograph (aqua.jpg, 1000 x 625) is scaled into the preview and the watermark
+# stands at the bottom right, both scaled by the same factor.
+echo "preview: $report"
+[ -n "${TESSMARK_SCREENS:-}" ] && "$screen" shot $x $y 800 600 "$TESSMARK_SCREENS/main-before-run.png"
+
+# The notice box (title 提示; a plain message box titled Tessmark where the program has none).
+notice_window() {
+  { xdotool search --onlyvisible --name '^提示$'; xdotool search --onlyvisible --name '^Tessmark$'; } 2>/dev/null | head -n 1
+}
+
+# 开始 with the mouse; the end shows in the notice box.
+xdotool mousemove $((x + 729)) $((y + 335))
+sleep 0.2
+xdotool click 1
+notice=""
+for i in $(seq 1 300); do
+  notice=$(notice_window)
+  [ -n "$notice" ] && break
+  sleep 0.1
+done
+[ -n "$notice" ] || fail "no notice after the run"
+sleep 0.5
+[ -n "${TESSMARK_SCREENS:-}" ] && "$screen" shot $x $y 800 600 "$TESSMARK_SCREENS/main-after-run.png"
+
+count=0
+for photo in "$source_dir"/res/job/photos/*.jpg; do
+  name=$(basename "$photo")
+  [ -f "$tmp/out/$name" ] || fail "no output for $name"
+  want=$("$image" info "$photo" | sed 's/.*\(width=[0-9]* height=[0-9]*\).*/\1/')
+  got=$("$image" info "$tmp/out/$name" | sed 's/.*\(width=[0-9]* height=[0-9]*\).*/\1/')
+  [ "$want" = "$got" ] || fail "$name: output $got, source $want"
+  count=$((count + 1))
+done
+[ "$count" -eq 5 ] || fail "expected 5 outputs, found $count"
+[ -e "$tmp/program/temp.bmp" ] && fail "temp.bmp was left behind"
+
+# The notice takes the keyboard; then the caption's close button ends the program.
+xdotool key Return
+for i in $(seq 1 50); do
+  [ -z "$(notice_window)" ] && break
+  sleep 0.1
+done
+xdotool mousemove $((x + 769)) $((y + 9))
+sleep 0.3
+xdotool click 1
+for i in $(seq 1 50); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.1
+done
+wait "$app_pid"
+status=$?
+app_pid=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+echo "PASS"
