@@ -2,19 +2,12 @@
 // and the set-up, web page and about commands.
 #include "app/MainDlg.h"
 
+#include "feed/FeedAddress.h"
 #include "platform/DataExchange.h"
 #include "platform/WindowSystem.h"
 #include "res/ResourceIds.h"
 
 #include <cstdio>
-
-namespace {
-
-// The maker's web pages, on the host fixed at build time.
-constexpr char kHomePage[] = "http://" TESSMARK_WEB_HOST "/software/Quillmark/index.php";
-constexpr char kHelpPage[] = "http://" TESSMARK_WEB_HOST "/bbs/viewthread.php?tid=240&extra=page%3D1";
-
-}  // namespace
 
 CMainDlg::CMainDlg(CWnd* parent) : CSkinDlg(IDD_MAIN, parent)
 {
@@ -73,7 +66,7 @@ BOOL CMainDlg::OnInitDialog()
     CSkinDlg::OnInitDialog();
     m_Settings.LoadFromIni();
     SetupSkin();
-    // FIXME: the feed worker starts here once the feed exists.
+    StartFeed();
     SetTimer(kFeedTimer, 10);
     SetWindowPos(nullptr, 0, 0, 800, 600, SWP_NOMOVE);
     CenterWindow();
@@ -111,8 +104,6 @@ void CMainDlg::OnTimer(UINT_PTR nIDEvent)
     CSkinDlg::OnTimer(nIDEvent);
 }
 
-void CMainDlg::ApplyFeed() {}
-
 void CMainDlg::OnSource()
 {
     // FIXME: CSourceDlg (the source selection dialog) is wired here when it exists.
@@ -135,12 +126,12 @@ void CMainDlg::OnPosition()
 
 void CMainDlg::OnHomePage()
 {
-    ShellExecuteA(m_hWnd, nullptr, kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(m_hWnd, nullptr, kHomePageUrl, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainDlg::OnHelpPage()
 {
-    ShellExecuteA(m_hWnd, nullptr, kHelpPage, nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteA(m_hWnd, nullptr, kHelpPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainDlg::OnAbout()

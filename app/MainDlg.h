@@ -2,10 +2,11 @@
 // erasing, the set-up commands and the batch run with its status label.
 #pragma once
 
-#include "app/FeedPlaceholder.h"
 #include "batch/BatchRun.h"
 #include "batch/JobSettings.h"
 #include "batch/MarkComposer.h"
+#include "feed/FeedInfo.h"
+#include "feed/WebBrowser2.h"
 #include "skin/ScrollText.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinDlg.h"
@@ -48,8 +49,9 @@ public:
     void DrawOverlay(CDC* pMemDC) override;
 
     void SetupSkin();
-    // Shows the feed once it has arrived (timer 1).
-    // FIXME: filled in by the feed; until then the timer keeps running and nothing is shown.
+    // Starts the feed worker on a share of m_Feed; the window never waits for it.
+    void StartFeed();
+    // Shows the feed once it has arrived, then stops timer 1.
     void ApplyFeed();
 
     // The batch run: the worker's body and the user-interface thread's poll (timer 2).
@@ -60,7 +62,7 @@ public:
 
     // Members in the design's order.
     JobSettings m_Settings;
-    FeedInfo m_Feed;
+    std::shared_ptr<FeedInfo> m_Feed = std::make_shared<FeedInfo>();
     CMarkComposer m_Composer;
     std::atomic<int32_t> m_bRunDone{0};
     std::string m_strRunStatus;  // written by the worker under m_RunStatusLock
@@ -80,6 +82,9 @@ public:
     std::string m_strStatusText;
     std::string m_strVersionText;
     HICON m_hIcon = nullptr;
+    // How the feed worker fetches (tests point it at their own server).
+    FeedFetchPolicy m_FeedPolicy;
+    bool m_bFeedShown = false;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -2,6 +2,7 @@
 // empty labels, Enter and Esc, and the faces of a command bar and a round button.
 #include "tests/app/MainWindowStage.h"
 
+#include "feed/FeedAddress.h"
 #include "res/ResourceIds.h"
 
 #include <gtest/gtest.h>
@@ -142,8 +143,8 @@ TEST(MainWindowLayout, RoundButtonsOpenTheHomeAndHelpPages)
     stage.MoveTo(680, 570).PressLeft().ReleaseLeft();
     stage.Run();
     const std::vector<std::string> expected = {
-        "http://" TESSMARK_WEB_HOST "/software/Quillmark/index.php",
-        "http://" TESSMARK_WEB_HOST "/bbs/viewthread.php?tid=240&extra=page%3D1",
+        kHomePageUrl,
+        kHelpPageUrl,
     };
     EXPECT_EQ(stage.desktop.backend->openedAddresses, expected);
 }

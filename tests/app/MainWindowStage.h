@@ -24,6 +24,10 @@ struct MainWindowStage {
         std::filesystem::remove(CPathHelper().ResolvePath("config.ini"));
         AddProgramResources(desktop.system->Resources());
         dialog = std::make_unique<CMainDlg>(nullptr);
+        // The feed worker never leaves the machine: a refused loopback port, no waits.
+        dialog->m_FeedPolicy.url = "http://127.0.0.1/";
+        dialog->m_FeedPolicy.port = 1;
+        dialog->m_FeedPolicy.sleep = [](std::chrono::milliseconds) {};
         desktop.system->SetMainWindow(dialog.get());
     }
     ~MainWindowStage()
