@@ -56,7 +56,7 @@ mount --bind "$tmp/hosts" /etc/hosts || skip "cannot bind-mount /etc/hosts in th
 
 # A free display; another test may take the same number at the same moment, so try on.
 display=""
-for n in $(seq 91 140); do
+for n in ${TESSMARK_X_DISPLAYS:-$(seq 91 140)}; do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
   Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
   xvfb_pid=$!
