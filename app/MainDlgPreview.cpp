@@ -6,6 +6,7 @@
 #include "batch/PathHelper.h"
 #include "batch/SplitString.h"
 #include "platform/FolderListing.h"
+#include "platform/Kernel.h"
 #include "res/ResourceIds.h"
 #include "skin/SkinDraw.h"
 

@@ -1,4 +1,4 @@
-// The kernel calls over POSIX: mkdir and unlink.
+// The kernel calls over POSIX: mkdir, unlink and stat.
 #include "platform/Kernel.h"
 
 #include <sys/stat.h>
@@ -12,4 +12,10 @@ bool CreateDirectoryA(const char* path, const void*)
 bool DeleteFileA(const char* path)
 {
     return path != nullptr && unlink(path) == 0;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
