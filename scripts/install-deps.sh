@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang clang-format libclang-rt-14-dev llvm
   xvfb xdotool libx11-dev iproute2 util-linux
+  desktop-file-utils appstream lintian dpkg-dev
 )
 
 missing=()

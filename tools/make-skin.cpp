@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -1279,9 +1280,26 @@ bool WritePngs(const std::vector<NamedImage>& bitmaps, const std::vector<NamedIm
     return WriteMockups(bitmaps, text, folder) && ok;
 }
 
+// The desktop's theme icons, FOLDER/NxN/apps/tessmark.png, drawn from the same artwork as icon 128.
+bool WriteThemeIcons(const std::string& folder)
+{
+    bool ok = true;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        std::string sizeFolder = folder + "/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+        std::error_code error;
+        std::filesystem::create_directories(sizeFolder, error);
+        std::string path = sizeFolder + "/tessmark.png";
+        ok = !error &&
+             cairo_surface_write_to_png(ToSurface(IconImage(size), true).get(), path.c_str()) == CAIRO_STATUS_SUCCESS &&
+             ok;
+    }
+    return ok;
+}
+
 int Usage()
 {
-    fprintf(stderr, "usage: make-skin --blob OUT.bin --index OUT.inc\n       make-skin --png FOLDER\n");
+    fprintf(stderr, "usage: make-skin --blob OUT.bin --index OUT.inc\n       make-skin --png FOLDER\n"
+                    "       make-skin --icons FOLDER\n");
     return 2;
 }
 
@@ -1307,6 +1325,13 @@ int main(int argc, char** argv)
     if (args.size() == 2 && args[0] == "--png") {
         if (!WritePngs(DrawBitmaps(text), DrawIcons(), text, argv[2])) {
             fprintf(stderr, "make-skin: cannot write the PNG files into %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "--icons") {
+        if (!WriteThemeIcons(argv[2])) {
+            fprintf(stderr, "make-skin: cannot write the theme icons into %s\n", argv[2]);
             return 1;
         }
         return 0;

@@ -24,9 +24,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitSomeWithoutOutput = 3;
 constexpr char kHugePageTunable[] = "glibc.malloc.hugetlb=1";
 
-void PrintUsage()
+void PrintUsage(FILE* stream = stderr)
 {
-    fprintf(stderr, "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--memory-budget MIB]\n"
+    fprintf(stream, "usage: tessmark-batch [--config FILE] [-j N] [--in-memory] [--memory-budget MIB]\n"
                     "                      [--peak-memory] [--set KEY=VALUE]...\n"
                     "  --config FILE    job settings file (default: config.ini beside the executable)\n"
                     "  -j N             compose N files at once (default: the number of cores), each\n"
@@ -181,6 +181,10 @@ int RunBatchJob(int argc, char** argv)
     bool printPeak = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
+        if (argument == "--help") {
+            PrintUsage(stdout);
+            return 0;
+        }
         if (argument == "--config" && i + 1 < argc) {
             configPath = argv[++i];
         } else if (argument == "-j" && i + 1 < argc) {
