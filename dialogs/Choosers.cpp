@@ -1,18 +1,18 @@
 // The chooser start folder and one run of the folder chooser.
 #include "dialogs/Choosers.h"
 
-#include "batch/PathHelper.h"
+#include "platform/ProgramFolder.h"
 
 #include <cstdlib>
 #include <unistd.h>
 
 std::string ExeFolderForChooser()
 {
-    std::string folder = CPathHelper().GetExeFolder();
-    if (!folder.empty() && access(folder.c_str(), W_OK) == 0)
-        return folder;
+    ProgramFolder folder = LocateProgramFolder();
+    if (folder.kind == ProgramFolderKind::BesideExecutable)
+        return folder.path;
     const char* home = std::getenv("HOME");
-    return home && *home ? std::string(home) : folder;
+    return home && *home ? std::string(home) : folder.path;
 }
 
 std::optional<std::string> BrowseForFolder(HWND owner, UINT flags, BFFCALLBACK callback)

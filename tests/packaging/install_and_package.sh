@@ -58,6 +58,47 @@ for page in tessmark tessmark-batch tessmark-image; do
   fi
 done
 
+# The program folder rule, as a user without write access to the installed prefix: the job
+# runs, and config.ini lands in the per-user folder; with a writable executable folder the
+# files stay beside the executable. Needs root to switch to an unprivileged user.
+job="$tmp/job"
+mkdir -p "$job/photos"
+cp "$source_dir"/res/job/photos/* "$job/photos/"
+cp "$source_dir/res/job/mark.png" "$job/mark.png"
+run_job() {  # run_job PROGRAM OUTPUT [setpriv arguments...]
+  program=$1; output=$2; shift 2
+  env HOME="$tmp/home" XDG_DATA_HOME= "$@" "$program" \
+    --set SrcFileType=0 --set "SrcFolderSite=$job/photos" --set "WaterMarkFileSite=$job/mark.png" \
+    --set "OutputFolderSite=$output" --set PosType=3 --set PosX=20 --set PosY=20 >"$tmp/run.log" 2>&1
+}
+photos=$(ls "$job/photos" | wc -l)
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null 2>&1; then
+  mkdir -p "$tmp/home"
+  chmod 755 "$tmp" "$prefix"
+  chown -R nobody "$tmp/home" "$job"
+  chmod -R a+rX "$prefix"
+  as_nobody="setpriv --reuid=nobody --regid=nogroup --clear-groups"
+  if run_job "$prefix/bin/tessmark-batch" "$job/out-installed" $as_nobody; then
+    [ "$(ls "$job/out-installed" 2>/dev/null | wc -l)" -eq "$photos" ] || fail "the installed runner wrote $(ls "$job/out-installed" 2>/dev/null | wc -l) of $photos pictures"
+    [ -f "$tmp/home/.local/share/tessmark/config.ini" ] || fail "config.ini is not in the per-user folder"
+    [ ! -e "$prefix/bin/config.ini" ] || fail "config.ini was written beside the installed executable"
+  else
+    cat "$tmp/run.log"; fail "the installed runner failed as an unprivileged user"
+  fi
+  portable="$tmp/portable"
+  mkdir -p "$portable"
+  cp "$prefix/bin/tessmark-batch" "$portable/"
+  chown -R nobody "$portable"
+  if run_job "$portable/tessmark-batch" "$job/out-portable" $as_nobody; then
+    [ "$(ls "$job/out-portable" 2>/dev/null | wc -l)" -eq "$photos" ] || fail "the portable runner wrote too few pictures"
+    [ -f "$portable/config.ini" ] || fail "a writable executable folder does not keep config.ini beside it"
+  else
+    cat "$tmp/run.log"; fail "the portable runner failed"
+  fi
+else
+  echo "note: not root, the unprivileged-user checks of the program folder are skipped"
+fi
+
 deb=$("$source_dir/scripts/package.sh" --build-dir "$build_dir" --out "$tmp/out" 2>"$tmp/package.log" | tail -n 1)
 if [ ! -f "$deb" ]; then
   cat "$tmp/package.log"; fail "scripts/package.sh built no package"
