@@ -26,6 +26,7 @@ constexpr char kBitsOver1[] = "Can't handle more than 1 bit per pixel";
 constexpr char kLineTooShort[] = "PCX bytes per line too small for its width";
 constexpr char kUnknownDepth[] = "PCX file has unknown bits per pixel";
 constexpr char kCannotWriteHeader[] = "cannot write PCX header";
+constexpr char kSizeOutOfRange[] = "PCX cannot hold a picture of this size";
 
 constexpr size_t kHeaderSize = 128;
 constexpr uint8_t kManufacturer = 10;
@@ -154,8 +155,12 @@ bool CPicturePCX::Decode(CStream* hFile)
     if (encoding != 1)
         return Fail(kUnknownEncoding);
 
-    const DWORD width = static_cast<uint16_t>(xMax - xMin + 1);
-    const DWORD height = static_cast<uint16_t>(yMax - yMin + 1);
+    // The window's corners are inclusive: a maximum below the minimum describes no picture,
+    // and 0..65535 is a full 65536 pixels, not a wrapped-around zero.
+    if (xMax < xMin || yMax < yMin)
+        return Fail(kCorrupted);
+    const DWORD width = DWORD{xMax} - xMin + 1;
+    const DWORD height = DWORD{yMax} - yMin + 1;
     info.xDPI = ReadLE16(raw, 12);
     info.yDPI = ReadLE16(raw, 14);
     if (planes > 4)
@@ -332,6 +337,10 @@ bool CPicturePCX::Encode(CStream* hFile)
         bytesPerLine = (width + 7) / 8;
     }
     bytesPerLine += bytesPerLine & 1;
+    // The header's corners and its bytes per line are 16-bit fields.
+    constexpr DWORD kMaxSide = 65536;
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || bytesPerLine > 0xFFFF)
+        return Fail(kSizeOutOfRange);
     raw[65] = static_cast<uint8_t>(planes);
     WriteLE16(raw, 66, bytesPerLine);
     if (bpp == 1 && planes == 1) {

@@ -12,8 +12,9 @@ struct PcxHeaderFields {
     uint8_t manufacturer = 10;
     uint8_t encoding = 1;
     uint8_t bitsPerPixel = 8;
-    uint16_t width = 1;
-    uint16_t height = 1;
+    uint16_t xMin = 0;
+    uint32_t width = 1;  // up to 65536, written as the inclusive right edge xMin + width - 1
+    uint32_t height = 1;
     uint8_t planes = 1;
     uint16_t bytesPerLine = 2;
     Bytes colorMap = {};  // up to 48 bytes
@@ -26,8 +27,11 @@ Bytes Pcx(const PcxHeaderFields& h, const Bytes& data)
     bytes[1] = 5;
     bytes[2] = h.encoding;
     bytes[3] = h.bitsPerPixel;
-    bytes[8] = static_cast<uint8_t>(h.width - 1);
-    bytes[9] = static_cast<uint8_t>((h.width - 1) >> 8);
+    const uint32_t xMax = h.xMin + h.width - 1;
+    bytes[4] = static_cast<uint8_t>(h.xMin);
+    bytes[5] = static_cast<uint8_t>(h.xMin >> 8);
+    bytes[8] = static_cast<uint8_t>(xMax);
+    bytes[9] = static_cast<uint8_t>(xMax >> 8);
     bytes[10] = static_cast<uint8_t>(h.height - 1);
     bytes[11] = static_cast<uint8_t>((h.height - 1) >> 8);
     bytes[12] = 72;
@@ -160,6 +164,7 @@ TEST(PcxDecode, RefusesBrokenFilesWithTheirMessage)
         {"2 planes of 8 bits", Pcx({.planes = 2}, {1, 2, 3, 4}), "Can't handle more than 1 bit per pixel"},
         {"line shorter than the width", Pcx({.width = 9, .bytesPerLine = 4}, Bytes(40, 1)),
          "PCX bytes per line too small for its width"},
+        {"right edge left of the left edge", Pcx({.xMin = 9, .width = 0xFFFF}, {1, 2}), "corrupted PCX"},
         {"60000 x 60000 on a few bytes", Pcx({.width = 60000, .height = 60000, .bytesPerLine = 60000}, {0xFF, 1}),
          "corrupted PCX"},
     };
@@ -217,6 +222,42 @@ TEST(PcxEncode, RoundTripsEveryDepth)
         if (picture->GetBpp() == 1)  // A 1-bit file has no palette: it reads black and white.
             continue;
         EXPECT_TRUE(SamePixels(*picture, *decoded.picture));
+    }
+}
+
+// The header's edges are inclusive 16-bit values: 0..65535 is a full 65536 pixels, and a picture
+// the header cannot describe is refused rather than written with a wrapped size.
+TEST(PcxEncode, SizesAtTheHeadersLimitsRoundTripOrAreRefused)
+{
+    // One 1-bit row of 8192 bytes: 0x80, then 8191 zeros as 130 runs of 63 and one bare 0.
+    Bytes row = {0x80};
+    for (int i = 0; i < 130; ++i)
+        row.insert(row.end(), {0xFF, 0});
+    row.push_back(0);
+    const auto wide = DecodeWith<CPicturePCX>(Pcx({.bitsPerPixel = 1, .width = 65536, .bytesPerLine = 8192}, row));
+    ASSERT_TRUE(wide.ok) << wide.Error();
+    EXPECT_EQ(wide.picture->GetWidth(), 65536u);
+    EXPECT_EQ(wide.picture->GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(wide.picture->GetPixelIndex(1, 0), 0);
+    bool ok = false;
+    const Bytes again = EncodeAs(*wide.picture, PICTURE_FORMAT_PCX, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(again[8], 0xFF);
+    EXPECT_EQ(again[9], 0xFF);
+    const auto reread = DecodeWith<CPicturePCX>(again);
+    ASSERT_TRUE(reread.ok) << reread.Error();
+    EXPECT_TRUE(SamePixels(*wide.picture, *reread.picture));
+
+    const struct {
+        DWORD width, height, bpp;
+    } refused[] = {{0, 2, 1}, {3, 0, 24}, {65536, 1, 8}, {65537, 1, 1}, {1, 65537, 1}};
+    for (const auto& size : refused) {
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height << " at " << size.bpp << " bits");
+        CPicture picture(size.width, size.height, size.bpp);
+        std::string error;
+        EncodeAs(picture, PICTURE_FORMAT_PCX, &ok, &error);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, "PCX cannot hold a picture of this size");
     }
 }
 
