@@ -10,7 +10,7 @@ packages=(
   fonts-arphic-uming fonts-liberation fonts-dejavu-core fontconfig
   libgtest-dev libgmock-dev
   clang clang-format libclang-rt-14-dev llvm
-  xvfb xdotool libx11-dev iproute2 util-linux
+  xvfb xdotool x11-utils openbox libx11-dev iproute2 util-linux
   desktop-file-utils appstream lintian dpkg-dev
 )
 

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# A long fuzzing campaign: runs each libFuzzer target (ASan/UBSan, built by scripts/fuzz.sh's
+# configuration) until it has used the given CPU seconds, seeded like the short CI run, then
+# minimises its small inputs into build-fuzz/campaign/<target>.merged. Findings stay in build-fuzz/findings/<target>.
+# Not part of CI. Usage: scripts/fuzz-campaign.sh CPU_SECONDS [TARGET...]
+# Prints one line per target: runs, CPU seconds, findings, corpus files and size.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+budget=${1:?usage: scripts/fuzz-campaign.sh CPU_SECONDS [TARGET...]}
+shift
+cd "$root"
+CC=clang CXX=clang++ cmake -S "$root" -B build-fuzz -G Ninja -DFUZZ=ON -DBUILD_TESTING=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz --target fuzzers -j "$(nproc)" >/dev/null
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=($(ls fuzz/corpus))
+testdata="$root/../shared/testdata"
+
+# CPU seconds (user + system) used so far by the finished children of process $1.
+children_cpu() {
+  awk -v hz="$(getconf CLK_TCK)" '{ print int(($16 + $17) / hz) }' "/proc/$1/stat"
+}
+
+for name in "${targets[@]}"; do
+  target="build-fuzz/fuzz/fuzz_$name"
+  [ -x "$target" ] || { echo "$name: no such target" >&2; continue; }
+  work="build-fuzz/campaign/$name"
+  findings="build-fuzz/findings/$name"
+  mkdir -p "$work" "$findings"
+  seeds=("fuzz/corpus/$name")
+  if [ -d "$testdata" ] && [ -f "fuzz/fuzz_$name.folders" ]; then
+    while read -r folder; do
+      [ -n "$folder" ] && [ -d "$testdata/$folder" ] && seeds+=("$testdata/$folder")
+    done <"fuzz/fuzz_$name.folders"
+  fi
+  options=()
+  case $name in
+  exif) dict=jpeg ;;
+  *) dict=$name ;;
+  esac
+  [ -f "fuzz/dict/$dict.dict" ] && options+=("-dict=fuzz/dict/$dict.dict")
+  (
+    me=$BASHPID
+    runs=0
+    log="build-fuzz/campaign/$name.log"
+    : >"$log"
+    while [ "$(children_cpu "$me")" -lt "$budget" ]; do
+      left=$((budget - $(children_cpu "$me")))
+      chunk=$((left < 120 ? left + 1 : 120))
+      "$target" -max_total_time="$chunk" -rss_limit_mb=2048 -timeout=60 -print_final_stats=1 \
+        -artifact_prefix="$findings/" "${options[@]}" "$work" "${seeds[@]}" >>"$log" 2>&1 || true
+      runs=$((runs + $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*$' || echo 0)))
+      # After a finding, go on from where it stopped; the finding stays in $findings.
+    done
+    cpu=$(children_cpu "$me")
+    merged="build-fuzz/campaign/$name.merged"
+    rm -rf "$merged"
+    mkdir -p "$merged"
+    # Only small inputs go into the committed corpus; the large seeds come from the shared
+    # test data on every run anyway.
+    small="build-fuzz/campaign/$name.small"
+    rm -rf "$small"
+    mkdir -p "$small"
+    find "fuzz/corpus/$name" "$work" -type f -size -16k -exec cp -t "$small" {} +
+    "$target" -merge=1 -rss_limit_mb=2048 -timeout=60 "$merged" "$small" >/dev/null 2>&1
+    echo "$name: $runs runs, $cpu CPU s, $(ls "$findings" | wc -l) findings," \
+      "corpus $(ls "$merged" | wc -l) files, $(($(du -sb "$merged" | cut -f1) / 1024)) KB"
+  )
+done
