@@ -7,38 +7,15 @@
 set -u
 demo="$1"
 webkit="${2:-webkit=ON}"  # "webkit=ON" when the demo was built with WebKitGTK
-if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
-  echo "SKIPPED: Xvfb or xdotool is not installed (scripts/install-deps.sh installs them)"
-  exit 77
-fi
-
-tmp=$(mktemp -d)
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "FAIL: no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
+. "$(dirname "$0")/x_session.sh"
+x_require Xvfb xdotool
 demo_pid=""
 cleanup() {
   [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
+  x_session_end
 }
 trap cleanup EXIT
-
-# WebKit, Mesa and the file chooser write under HOME and the XDG folders; no D-Bus session here.
-export DISPLAY="$display" GSETTINGS_BACKEND=memory HOME="$tmp" XDG_RUNTIME_DIR="$tmp"
-export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data"
-# GTK and WebKit keep allocations until exit; a sanitizer build checks the rest.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-for i in $(seq 1 100); do
-  xdotool getmouselocation >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool mousemove 10 10
+x_session_start
 
 fail() {
   echo "FAIL: $1"

@@ -8,38 +8,18 @@ set -u
 program="$1"      # build/app/tessmark
 screen="$2"       # build/tools/tessmark-screen
 source_dir="$3"
-for tool in Xvfb xdotool xprop openbox; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIPPED: $tool is not installed (scripts/install-deps.sh installs it)"
-    exit 77
-  fi
-done
-
-tmp=$(mktemp -d)
-display=""
-for n in $(seq 231 260); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "FAIL: no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
+. "$(dirname "$0")/x_session.sh"
+x_require Xvfb xdotool xprop openbox
 app_pid=""
 wm_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
+  x_session_end
 }
 trap cleanup EXIT
-export DISPLAY="$display" GSETTINGS_BACKEND=memory HOME="$tmp" XDG_RUNTIME_DIR="$tmp"
-export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data"
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" LC_ALL=C.UTF-8
-for i in $(seq 1 100); do
-  xdotool getmouselocation >/dev/null 2>&1 && break
-  sleep 0.1
-done
+x_session_start
+export LC_ALL=C.UTF-8
 
 fail() {
   echo "FAIL: $1"
