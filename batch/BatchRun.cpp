@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -55,7 +56,8 @@ void ReleaseKeptMemory(ComposeWorkspace& workspace)
 // The memory the files in flight may use together. A worker holds a share from the file it
 // starts until it frees what it keeps; a file needing more than the rest waits, and one that
 // does not fit at all waits until it is alone. Waiters are served in turn, and a worker that
-// would overtake one lets go of its share and queues too, so files start in list order.
+// would overtake one lets go of its share and queues too, so files start in the order the
+// workers took them.
 class MemoryGate {
 public:
     explicit MemoryGate(uint64_t budget) : m_Budget(budget) {}
@@ -101,6 +103,19 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::vector<size_t>> BatchRun::GroupByOutput(const std::vector<Item>& items)
+{
+    std::vector<std::vector<size_t>> tasks;
+    std::unordered_map<std::string, size_t> taskOfOutput;
+    for (size_t i = 0; i < items.size(); ++i) {
+        auto [at, added] = taskOfOutput.try_emplace(items[i].output, tasks.size());
+        if (added)
+            tasks.emplace_back();
+        tasks[at->second].push_back(i);
+    }
+    return tasks;
+}
 
 const char* MissingSettingMessage(const JobSettings& settings)
 {
@@ -265,36 +280,44 @@ void BatchRun::ComposeItems(const std::vector<Item>& items, int total)
     }
     const uint64_t budget = m_MemoryBudget != 0 ? m_MemoryBudget : HalfThePhysicalMemory();
     MemoryGate gate(budget);
+    const std::vector<std::vector<size_t>> tasks = GroupByOutput(items);
     std::atomic<size_t> next{0};
     auto worker = [&] {
         ComposeWorkspace workspace;
         if (m_Mark)
             workspace.SetMark(*m_Mark);
         uint64_t held = 0;  // this worker's share: its file in flight, then what it keeps
-        for (;;) {
-            if (m_StopRequested.load(std::memory_order_relaxed))
+        bool stopped = false;
+        while (!stopped) {
+            size_t task = next.fetch_add(1);
+            if (task >= tasks.size())
                 break;
-            size_t i = next.fetch_add(1);
-            if (i >= items.size())
-                break;
-            // A file of unknown size is given the whole budget: it is composed alone.
-            uint64_t need = items[i].need != 0 ? items[i].need : budget;
-            uint64_t share = std::max(held, need);
-            if (!gate.TryResize(held, share)) {
-                ReleaseKeptMemory(workspace);
-                gate.Wait(held, need);
-                share = need;
+            for (size_t i : tasks[task]) {
+                if (m_StopRequested.load(std::memory_order_relaxed)) {
+                    stopped = true;
+                    break;
+                }
+                // A file of unknown size is given the whole budget: it is composed alone.
+                uint64_t need = items[i].need != 0 ? items[i].need : budget;
+                uint64_t share = std::max(held, need);
+                if (!gate.TryResize(held, share)) {
+                    ReleaseKeptMemory(workspace);
+                    gate.Wait(held, need);
+                    share = need;
+                }
+                held = share;
+                if (m_StopRequested.load(std::memory_order_relaxed)) {
+                    stopped = true;  // asked to stop while waiting: this file was not started
+                    break;
+                }
+                ComposeOne(items[i], numbers[i], total, workspace);
             }
-            held = share;
-            if (m_StopRequested.load(std::memory_order_relaxed))
-                break;  // asked to stop while waiting: this file was not started
-            ComposeOne(items[i], numbers[i], total, workspace);
         }
         ReleaseKeptMemory(workspace);
         gate.Release(held);
     };
     std::vector<std::thread> threads;
-    int threadCount = static_cast<int>(std::min<size_t>(static_cast<size_t>(m_Workers), items.size()));
+    int threadCount = static_cast<int>(std::min<size_t>(static_cast<size_t>(m_Workers), tasks.size()));
     for (int i = 0; i < threadCount; ++i)
         threads.emplace_back(worker);
     for (std::thread& thread : threads)

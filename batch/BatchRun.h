@@ -112,6 +112,10 @@ private:
         bool counted = false;  // a picture by its name: gets a status text and a progress number
         uint64_t need = 0;     // estimated memory of its composition; 0 when unknown
     };
+    // The items in tasks of one output name each, in list order within a task and ordered by
+    // their first item: one worker composes a whole task, so files that map to one output are
+    // written in list order and the last one listed stays, with any number of workers.
+    static std::vector<std::vector<size_t>> GroupByOutput(const std::vector<Item>& items);
     bool LoadWatermark();
     uint64_t EstimateNeed(const std::string& source) const;
     std::vector<Item> CollectItems() const;

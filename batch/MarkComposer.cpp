@@ -132,11 +132,19 @@ std::string CannotWrite(const std::string& path, const std::string& why)
 
 // An existing output is replaced only when it is a regular file its owner may write: a pipe,
 // a device or a folder at the name is never opened, and a read-only picture is left as it is.
-bool OutputReplaceable(const std::string& outPath, std::string* reason)
+// Nor is the watermark file ever replaced, by its own name or through a link to it (the same
+// device and inode): with the output folder holding the watermark it would be composed onto
+// itself and flattened.
+bool OutputReplaceable(const std::string& outPath, const std::string& markPath, std::string* reason)
 {
     struct stat info {};
     if (stat(outPath.c_str(), &info) != 0)
         return true;  // made by the save; what fails there is reported there
+    struct stat mark {};
+    if (stat(markPath.c_str(), &mark) == 0 && mark.st_dev == info.st_dev && mark.st_ino == info.st_ino) {
+        Refuse(reason, ComposeResult::SaveFailed, CannotWrite(outPath, "it is the watermark file"));
+        return false;
+    }
     if (!S_ISREG(info.st_mode)) {
         Refuse(reason, ComposeResult::SaveFailed, CannotWrite(outPath, "not a regular file"));
         return false;
@@ -190,6 +198,43 @@ std::string TooLarge(uint64_t pixels)
 std::string TempBmpProblem(const std::string& why)
 {
     return "temp.bmp cannot be written: " + why;
+}
+
+// Opens temp.bmp for writing in place. It is opened without blocking and used only when it is
+// a regular file, so a pipe or a device at the name is never written or waited on. A link is
+// never written through: a symbolic link at the name, or a file that has other names as well
+// (a hard link), is removed and a file of the run's own made in its place, so the file it
+// leads to is never written or cut short. Answers the descriptor, or -1 and why.
+int OpenTempBmp(const std::string& path, std::string& problem)
+{
+    constexpr int kAttempts = 3;  // the name may be replaced again between removal and creation
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0666);
+        bool isLink = fd < 0 && errno == ELOOP;
+        if (fd < 0 && !isLink) {
+            problem = errno == ENXIO ? "not a regular file" : strerror(errno);  // ENXIO: a pipe nobody reads
+            return -1;
+        }
+        if (fd >= 0) {
+            struct stat info {};
+            if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+                close(fd);
+                problem = "not a regular file";
+                return -1;
+            }
+            if (info.st_nlink <= 1) {
+                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+                return fd;
+            }
+            close(fd);
+        }
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+            problem = std::string("a link that cannot be replaced: ") + strerror(errno);
+            return -1;
+        }
+    }
+    problem = "a link that cannot be replaced";
+    return -1;
 }
 
 }  // namespace
@@ -352,7 +397,7 @@ ComposeResult ComposedCanvas::Compose(const CMarkComposer& composer, const Water
     int32_t markType = composer.GetImageType(job.MarkPath);
     if (markType == PICTURE_FORMAT_UNKNOWN)
         return ComposeResult::NotAPicture;
-    if (!OutputReplaceable(job.OutPath, reason))
+    if (!OutputReplaceable(job.OutPath, job.MarkPath, reason))
         return ComposeResult::SaveFailed;
     // A picture beyond the largest canvas is refused from its header, before any decoding.
     uint64_t declaredWidth = 0, declaredHeight = 0;
@@ -507,19 +552,10 @@ ComposeResult CMarkComposer::ComposeFile(const WatermarkJob& job, const std::str
         // The file is overwritten in place and cut to its new size afterwards. Truncating it to
         // nothing first would make the file system free its blocks (and, on some, flush the new
         // contents to disk at close), for every picture of a batch.
-        // Opened without blocking and used only when it is a regular file: a pipe or a device
-        // at the name is never written or waited on.
-        int fd = open(tempBmpPath.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == ENXIO)  // a pipe nobody reads
-            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem("not a regular file"));
+        std::string problem;
+        int fd = OpenTempBmp(tempBmpPath, problem);
         if (fd < 0)
-            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem(strerror(errno)));
-        struct stat info {};
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
-            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem("not a regular file"));
-        }
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            return Refuse(reason, ComposeResult::IntermediateFailed, TempBmpProblem(problem));
         bool written = true;
         for (LONG start = 0; written && start < canvas.Height(); start += bandRows) {
             LONG lines = std::min(bandRows, canvas.Height() - start);
