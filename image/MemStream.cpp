@@ -11,7 +11,8 @@ constexpr uint64_t kGrowthStep = 4096;
 }
 
 CMemStream::CMemStream(uint8_t* pBuffer, uint32_t size)
-    : m_pBuffer(pBuffer), m_Size(size), m_bFreeOnClose(pBuffer == nullptr), m_Position(0), m_Capacity(size)
+    : m_pBuffer(pBuffer), m_Size(size), m_bFreeOnClose(pBuffer == nullptr), m_Position(0), m_Capacity(size),
+      m_bCallersBlock(pBuffer != nullptr)
 {}
 
 CMemStream::~CMemStream()
@@ -29,6 +30,7 @@ bool CMemStream::Open()
     // A zero-length block; one byte is asked for so the answer never depends on malloc(0).
     m_pBuffer = static_cast<uint8_t*>(std::malloc(1));
     m_bFreeOnClose = true;
+    m_bCallersBlock = false;
     return m_pBuffer != nullptr;
 }
 
@@ -46,7 +48,8 @@ bool CMemStream::Close()
 
 uint8_t* CMemStream::GetBuffer(bool bDetachBuffer)
 {
-    m_bFreeOnClose = !bDetachBuffer;
+    // Freeing a block the caller handed in would free the caller's memory under it.
+    m_bFreeOnClose = !bDetachBuffer && !m_bCallersBlock;
     return m_pBuffer;
 }
 
@@ -72,6 +75,7 @@ bool CMemStream::Grow(uint64_t required)
     m_pBuffer = grown;
     m_Capacity = static_cast<uint32_t>(capacity);
     m_bFreeOnClose = true;
+    m_bCallersBlock = false;
     return true;
 }
 

@@ -15,7 +15,8 @@ public:
 
     bool Open();
     bool Close() override;
-    // The block; a detached block becomes the caller's to free with free().
+    // The block; a detached block becomes the caller's to free with free(). Not detaching keeps
+    // (or takes back) a block the stream allocated; a block the caller handed in stays the caller's.
     uint8_t* GetBuffer(bool bDetachBuffer = true);
     // The block, leaving its ownership as it is.
     const uint8_t* Data() const { return m_pBuffer; }
@@ -41,4 +42,5 @@ private:
     bool m_bFreeOnClose;
     int32_t m_Position;
     uint32_t m_Capacity;
+    bool m_bCallersBlock;  // m_pBuffer is the block handed to the constructor
 };

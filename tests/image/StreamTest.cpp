@@ -99,6 +99,20 @@ TEST(MemStream, CallersBlockIsNeverReallocated)
     EXPECT_EQ(caller, (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
+TEST(MemStream, AskingForTheCallersBlockNeverTakesItOver)
+{
+    // A heap block that a stream closing with it would free a second time (ASan sees that).
+    auto* caller = static_cast<uint8_t*>(std::malloc(4));
+    std::memcpy(caller, "abcd", 4);
+    {
+        CMemStream stream(caller, 4);
+        EXPECT_EQ(stream.GetBuffer(false), caller);
+        EXPECT_EQ(stream.GetC(), 'a');
+    }
+    EXPECT_EQ(std::memcmp(caller, "abcd", 4), 0);
+    std::free(caller);
+}
+
 TEST(MemStream, WriteThatCannotGrowWritesNothing)
 {
     CMemStream stream;
