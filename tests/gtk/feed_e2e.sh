@@ -6,7 +6,8 @@
 # the page over the banner. Then without a feed (nothing listening, and a server that accepts
 # and never answers): the window shows no feed, still reacts, and closes promptly.
 # Usage: feed_e2e.sh TESSMARK XSHOT FEED_SERVER HOST [webkit=ON|OFF]
-# SCREENS_OUT=DIR copies the screenshots there. Exits 77 (skipped) where it cannot run.
+# With TESSMARK_SCREENS set to a folder it writes feed-shown.png and feed-absent.png there.
+# Exits 77 (skipped) where it cannot run.
 set -u
 tessmark="$1"
 xshot="$2"
@@ -20,7 +21,7 @@ skip() {
 }
 
 if [ "${FEED_E2E_INSIDE:-}" != 1 ]; then
-  for tool in Xvfb xdotool unshare ip mount; do
+  for tool in Xvfb xdotool unshare ip mount getent; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/install-deps.sh installs it)"
   done
   unshare --net --mount true 2>/dev/null ||
@@ -51,8 +52,14 @@ trap cleanup EXIT
 
 # A private network: only loopback, and the maker's host on it.
 ip link set lo up || skip "cannot bring up loopback in the namespace"
+# The web view resolves names per address family with AI_ADDRCONFIG, which finds no IPv4
+# address while 127.0.0.1 is the only one configured: one more loopback address counts.
+ip addr add 127.0.0.2/8 dev lo || skip "cannot add a loopback address in the namespace"
 printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$host" >"$tmp/hosts"
 mount --bind "$tmp/hosts" /etc/hosts || skip "cannot bind-mount /etc/hosts in the namespace"
+# The lookup the web view makes (IPv4, AI_ADDRCONFIG) must find the host through the file.
+getent ahostsv4 "$host" | grep -q '^127\.0\.0\.1 ' ||
+  skip "the name service here does not read /etc/hosts for $host (see hosts in /etc/nsswitch.conf)"
 
 # A free display; another test may take the same number at the same moment, so try on.
 display=""
@@ -188,6 +195,11 @@ grab feed2
 # The news strip moves: 80 ms a pixel, so a second later its text stands about 12 pixels left.
 [ "$(count feed2 6 519 788 22 ffffff)" -gt 20 ] || fail "the news strip shows no text"
 [ "$(differ feed1 feed2 6 519 788 22)" -gt 0 ] || fail "the news strip does not move"
+# For the record: the first news item well into the strip.
+if [ -n "${TESSMARK_SCREENS:-}" ]; then
+  sleep 10
+  grab feed-shown
+fi
 close_app "with the feed"
 stop_server
 
@@ -212,9 +224,9 @@ for mode in none silent; do
   stop_server
 done
 
-if [ -n "${SCREENS_OUT:-}" ]; then
-  mkdir -p "$SCREENS_OUT"
-  cp "$tmp/feed2.png" "$SCREENS_OUT/main-feed.png"
-  cp "$tmp/nofeed-silent.png" "$SCREENS_OUT/main-nofeed.png"
+if [ -n "${TESSMARK_SCREENS:-}" ]; then
+  mkdir -p "$TESSMARK_SCREENS"
+  cp "$tmp/feed-shown.png" "$TESSMARK_SCREENS/feed-shown.png"
+  cp "$tmp/nofeed-silent.png" "$TESSMARK_SCREENS/feed-absent.png"
 fi
 echo "PASS"
