@@ -2,6 +2,12 @@
 // and the set-up, web page and about commands.
 #include "app/MainDlg.h"
 
+#include "dialogs/AboutDlg.h"
+#include "dialogs/MarkFileDlg.h"
+#include "dialogs/OutputDlg.h"
+#include "dialogs/PositionApply.h"
+#include "dialogs/PositionDlg.h"
+#include "dialogs/SourceDlg.h"
 #include "feed/FeedAddress.h"
 #include "platform/DataExchange.h"
 #include "platform/WindowSystem.h"
@@ -56,6 +62,7 @@ bool CMainDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         OnCommand(IDC_BTN_HELP, &CMainDlg::OnHelpPage),
         OnCommand(IDC_BTN_ABOUT, &CMainDlg::OnAbout),
         OnWmEraseBkgnd(&CMainDlg::OnEraseBkgnd),
+        OnMessage(WM_APPLY_POSITION, &CMainDlg::OnApplyPosition),
     };
     return kMap.Dispatch(*this, message, wParam, lParam, result) || CSkinDlg::OnWndMsg(message, wParam, lParam, result);
 }
@@ -104,24 +111,72 @@ void CMainDlg::OnTimer(UINT_PTR nIDEvent)
     CSkinDlg::OnTimer(nIDEvent);
 }
 
+// The set-up commands hand the dialog the current values and take them back only on OK; the
+// settings are then saved whole and the preview part of the window repainted.
 void CMainDlg::OnSource()
 {
-    // FIXME: CSourceDlg (the source selection dialog) is wired here when it exists.
+    CSourceDlg dialog;
+    dialog.m_nSrcFileType = m_Settings.SrcFileType;
+    dialog.m_strSrcFolderSite = m_Settings.SrcFolderSite;
+    dialog.m_strSrcFileSite = m_Settings.SrcFileSite;
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_Settings.SrcFileType = dialog.m_nSrcFileType;
+    m_Settings.SrcFolderSite = dialog.m_strSrcFolderSite;
+    m_Settings.SrcFileSite = dialog.m_strSrcFileSite;
+    m_Settings.SaveToIni();
+    InvalidateRect(&kSetupRepaintRect, TRUE);
 }
 
 void CMainDlg::OnMarkFile()
 {
-    // FIXME: CMarkFileDlg is wired here when it exists.
+    CMarkFileDlg dialog;
+    dialog.m_strWaterMarkFileSite = m_Settings.WaterMarkFileSite;
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_Settings.WaterMarkFileSite = dialog.m_strWaterMarkFileSite;
+    m_Settings.SaveToIni();
+    InvalidateRect(&kSetupRepaintRect, TRUE);
 }
 
 void CMainDlg::OnOutput()
 {
-    // FIXME: COutputDlg is wired here when it exists.
+    // The output folder does not show in the preview: nothing is repainted.
+    COutputDlg dialog;
+    dialog.m_strOutputFolderSite = m_Settings.OutputFolderSite;
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_Settings.OutputFolderSite = dialog.m_strOutputFolderSite;
+    m_Settings.SaveToIni();
 }
 
 void CMainDlg::OnPosition()
 {
-    // FIXME: CPositionDlg is wired here when it exists.
+    CPositionDlg dialog;
+    dialog.m_nPosType = m_Settings.PosType;
+    dialog.m_nPosX = m_Settings.PosX;
+    dialog.m_nPosY = m_Settings.PosY;
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_Settings.PosType = dialog.m_nPosType;
+    m_Settings.PosX = dialog.m_nPosX;
+    m_Settings.PosY = dialog.m_nPosY;
+    m_Settings.SaveToIni();
+    InvalidateRect(&kSetupRepaintRect, TRUE);
+}
+
+LRESULT CMainDlg::OnApplyPosition(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != 1 || lParam == 0)
+        return 0;
+    // Answering TRUE tells the sender that the record is ours and freed here.
+    std::unique_ptr<PositionApply> record = TakePositionApply(lParam);
+    m_Settings.PosType = record->PosType;
+    m_Settings.PosX = record->PosX;
+    m_Settings.PosY = record->PosY;
+    // Applied values live in memory only: config.ini gets them with the next confirmed dialog.
+    Invalidate(TRUE);
+    return TRUE;
 }
 
 void CMainDlg::OnHomePage()
@@ -136,5 +191,6 @@ void CMainDlg::OnHelpPage()
 
 void CMainDlg::OnAbout()
 {
-    // FIXME: CAboutDlg is wired here when it exists.
+    CAboutDlg dialog;
+    dialog.DoModal();
 }

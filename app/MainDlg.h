@@ -102,6 +102,9 @@ protected:
     void OnHomePage();
     void OnHelpPage();
     void OnAbout();
+    // WM_APPLY_POSITION from the position dialog's Apply: wParam 1, lParam a PositionApply
+    // record, which this handler frees.
+    LRESULT OnApplyPosition(WPARAM wParam, LPARAM lParam);
 
 private:
     // The preview's source: the first picture of the folder, or the first listed file.

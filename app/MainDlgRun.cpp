@@ -3,14 +3,10 @@
 // closes.
 #include "app/MainDlg.h"
 
+#include "dialogs/NoticeDlg.h"
 #include "platform/WindowSystem.h"
 
 #include <chrono>
-
-#if __has_include("dialogs/NoticeDlg.h")
-#include "dialogs/NoticeDlg.h"
-#define TESSMARK_HAVE_NOTICE 1
-#endif
 
 unsigned BatchThreadProc(void* parameter)
 {
@@ -98,19 +94,9 @@ void CMainDlg::ShowNotice(const std::string& message)
     // here until it is closed. Without a parent it is owned by the main window, which stays
     // disabled meanwhile.
     system->InvokeOnUiThread([&] {
-#ifdef TESSMARK_HAVE_NOTICE
         CNoticeDlg notice;
         notice.m_strMessage = message;
         notice.DoModal();
-#else
-        // FIXME: the notice box CNoticeDlg replaces this message box when it exists.
-        HWND owner = m_hWnd && IsWindow(m_hWnd) ? m_hWnd : nullptr;
-        if (owner)
-            EnableWindow(FALSE);
-        MessageBoxA(owner, message.c_str(), "Tessmark", MB_OK);
-        if (owner)
-            EnableWindow(TRUE);
-#endif
     });
 }
 

@@ -91,6 +91,20 @@ LRESULT WindowSystem::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
             ClickButton(window);
         }
         return 0;
+    case WM_GETDLGCODE:
+        // Only push buttons take Enter for themselves; an owner-drawn button is a plain button
+        // to the dialog manager, so Enter on it goes to the dialog's default command.
+        switch (window->m_Style & BS_TYPEMASK) {
+        case BS_PUSHBUTTON:
+            return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        case BS_DEFPUSHBUTTON:
+            return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return DLGC_RADIOBUTTON;
+        default:
+            return DLGC_BUTTON;
+        }
     case BM_SETSTYLE:
         window->m_Style = (window->m_Style & 0xFFFF0000u) | LOWORD(wParam);
         if (lParam)

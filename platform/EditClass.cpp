@@ -58,6 +58,9 @@ LRESULT WindowSystem::EditProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_GETDLGCODE:
+        // A single-line field: Enter, Esc and Tab stay the dialog's.
+        return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         SetFocusWindow(window);

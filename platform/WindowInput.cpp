@@ -286,10 +286,14 @@ HWND WindowSystem::DialogOf(HWND window) const
 
 void WindowSystem::DialogKey(HWND dialog, int virtualKey)
 {
+    HWND focus = IsAlive(m_Focus) && DialogOf(m_Focus) == dialog && m_Focus != dialog ? m_Focus : nullptr;
+    LRESULT code = focus ? Send(focus, WM_GETDLGCODE, static_cast<WPARAM>(virtualKey), 0) : 0;
+    if (!IsAlive(dialog) || (code & DLGC_WANTALLKEYS))
+        return;
     if (virtualKey == VK_RETURN) {
-        HWND focus = m_Focus;
-        if (IsAlive(focus) && focus->m_Class == WindowClass::Button &&
-            ((focus->m_Style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON || (focus->m_Style & BS_TYPEMASK) == BS_OWNERDRAW)) {
+        // A focused push button is clicked; any other focus (an owner-drawn button included)
+        // sends the default command.
+        if (IsAlive(focus) && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
             ClickButton(focus);
             return;
         }

@@ -94,12 +94,21 @@ TEST(MainWindowLayout, BothLabelsAreEmptyBeforeFeedAndRun)
 
 TEST(MainWindowLayout, EnterKeepsTheWindowAndEscEndsIt)
 {
+    // The command bars are owner-drawn: Enter with the focus on one is the window's OK, which
+    // does nothing, and never opens the bar's dialog.
     MainWindowStage stage;
     bool openAfterEnter = false;
-    stage.Script().PressKey(VK_RETURN).Then([&] { openAfterEnter = IsWindow(stage.Window()); });
+    size_t windowsAfterEnter = 0;
+    stage.Script().Then([&] { SetFocus(GetDlgItem(stage.Window(), IDC_BTN_SOURCE)); });
+    stage.Script().PressKey(VK_RETURN).Then([&] {
+        openAfterEnter = IsWindow(stage.Window());
+        windowsAfterEnter = stage.desktop.system->TopLevelWindows().size();
+        EXPECT_EQ(GetFocus(), GetDlgItem(stage.Window(), IDC_BTN_SOURCE));
+    });
     stage.Script().PressKey(VK_ESCAPE);
     EXPECT_EQ(stage.Run(), IDCANCEL);
     EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(windowsAfterEnter, 1u) << "no dialog opened";
 }
 
 TEST(MainWindowLayout, CommandBarAndRoundButtonShowHoverAndPressedFaces)

@@ -18,12 +18,13 @@
 constexpr int kStillOpen = 99;
 
 struct MainWindowStage {
-    MainWindowStage()
+    // `window`: a main window of a derived class, built by the test; by default a CMainDlg.
+    explicit MainWindowStage(std::function<std::unique_ptr<CMainDlg>()> window = {})
     {
         // Every test starts from the default settings: no config.ini beside the test program.
         std::filesystem::remove(CPathHelper().ResolvePath("config.ini"));
         AddProgramResources(desktop.system->Resources());
-        dialog = std::make_unique<CMainDlg>(nullptr);
+        dialog = window ? window() : std::make_unique<CMainDlg>(nullptr);
         // The feed worker never leaves the machine: a refused loopback port, no waits.
         dialog->m_FeedPolicy.url = "http://127.0.0.1/";
         dialog->m_FeedPolicy.port = 1;

@@ -118,6 +118,37 @@ TEST(ModalDialog, ReturnKeyIsOkAndOkExchangesControlsToMembers)
     EXPECT_EQ(dialog.m_nValue, 20);
 }
 
+TEST(ModalDialog, ReturnKeyClicksOnlyAFocusedPushButtonElseSendsTheDefaultCommand)
+{
+    // An owner-drawn button answers WM_GETDLGCODE as a plain button, not a push button: with
+    // the focus on it Enter is the dialog's OK, as with the focus in an edit field.
+    struct Case {
+        const char* name;
+        int focus;
+        bool ownerDrawn;
+        intptr_t result;
+    };
+    const Case cases[] = {
+        {"push button Cancel", IDCANCEL, false, IDCANCEL},
+        {"owner-drawn Cancel", IDCANCEL, true, IDOK},
+        {"edit field", kTextField, false, IDOK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeadlessDesktop desktop;
+        AddTemplate(*desktop.system);
+        NumberDialog dialog;
+        desktop.backend->Then([&] {
+            HWND focus = dialog.GetDlgItem(c.focus);
+            if (c.ownerDrawn)
+                SendMessageA(focus, BM_SETSTYLE, BS_OWNERDRAW, FALSE);
+            SetFocus(focus);
+        });
+        desktop.backend->PressKey(VK_RETURN);
+        EXPECT_EQ(dialog.DoModal(), c.result);
+    }
+}
+
 TEST(ModalDialog, GivesUpWhenNothingCanArriveAnyMore)
 {
     HeadlessDesktop desktop;
