@@ -83,18 +83,18 @@ intptr_t CDialog::DoModal()
     if (IsWindow(dialog)) {
         ::ShowWindow(dialog, SW_SHOW);
         if (focusDefault && !GetFocus()) {
-            for (HWND child : dialog->m_Children) {
-                if ((child->m_Style & WS_TABSTOP) && !(child->m_Style & WS_DISABLED)) {
+            for (HWND child : dialog->Children()) {
+                if ((child->Style() & WS_TABSTOP) && !(child->Style() & WS_DISABLED)) {
                     ::SetFocus(child);
                     break;
                 }
             }
         }
     }
-    bool finished = system->RunModalLoop([&] { return !IsWindow(dialog) || dialog->m_DialogEnded; });
+    bool finished = system->RunModalLoop([&] { return !IsWindow(dialog) || dialog->DialogEnded(); });
     int result = -1;
-    if (finished && IsWindow(dialog) && dialog->m_DialogEnded)
-        result = dialog->m_DialogResult;
+    if (finished && IsWindow(dialog) && dialog->DialogEnded())
+        result = dialog->DialogResult();
     else if (finished)
         result = IDCANCEL;  // destroyed without EndDialog
     // The owner comes back before the dialog goes, so it becomes the active window again.

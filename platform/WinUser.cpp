@@ -74,22 +74,22 @@ BOOL IsWindowVisible(HWND hwnd)
 {
     if (!Alive(hwnd))
         return FALSE;
-    for (HWND node = hwnd; node; node = node->m_Parent)
-        if (!(node->m_Style & WS_VISIBLE))
+    for (HWND node = hwnd; node; node = node->Parent())
+        if (!(node->Style() & WS_VISIBLE))
             return FALSE;
     return TRUE;
 }
 
 BOOL IsWindowEnabled(HWND hwnd)
 {
-    return Alive(hwnd) && !(hwnd->m_Style & WS_DISABLED) ? TRUE : FALSE;
+    return Alive(hwnd) && !(hwnd->Style() & WS_DISABLED) ? TRUE : FALSE;
 }
 
 BOOL EnableWindow(HWND hwnd, BOOL enable)
 {
     if (!Alive(hwnd))
         return FALSE;
-    BOOL wasDisabled = (hwnd->m_Style & WS_DISABLED) ? TRUE : FALSE;
+    BOOL wasDisabled = (hwnd->Style() & WS_DISABLED) ? TRUE : FALSE;
     System().Enable(hwnd, enable != FALSE);
     return wasDisabled;
 }
@@ -98,25 +98,25 @@ BOOL ShowWindow(HWND hwnd, int command)
 {
     if (!Alive(hwnd))
         return FALSE;
-    BOOL wasVisible = (hwnd->m_Style & WS_VISIBLE) ? TRUE : FALSE;
+    BOOL wasVisible = (hwnd->Style() & WS_VISIBLE) ? TRUE : FALSE;
     System().Show(hwnd, command);
     return wasVisible;
 }
 
 BOOL IsIconic(HWND hwnd)
 {
-    return Alive(hwnd) && (hwnd->m_Style & WS_MINIMIZE) ? TRUE : FALSE;
+    return Alive(hwnd) && (hwnd->Style() & WS_MINIMIZE) ? TRUE : FALSE;
 }
 BOOL IsZoomed(HWND hwnd)
 {
-    return Alive(hwnd) && (hwnd->m_Style & WS_MAXIMIZE) ? TRUE : FALSE;
+    return Alive(hwnd) && (hwnd->Style() & WS_MAXIMIZE) ? TRUE : FALSE;
 }
 
 HWND GetParent(HWND hwnd)
 {
     if (!Alive(hwnd))
         return nullptr;
-    return hwnd->m_Parent ? hwnd->m_Parent : hwnd->m_Owner;
+    return hwnd->Parent() ? hwnd->Parent() : hwnd->Owner();
 }
 
 HWND GetWindow(HWND hwnd, UINT relation)
@@ -125,12 +125,12 @@ HWND GetWindow(HWND hwnd, UINT relation)
         return nullptr;
     switch (relation) {
     case GW_CHILD:
-        return hwnd->m_Children.empty() ? nullptr : hwnd->m_Children.front();
+        return hwnd->Children().empty() ? nullptr : hwnd->Children().front();
     case GW_OWNER:
-        return hwnd->m_Owner;
+        return hwnd->Owner();
     case GW_HWNDNEXT:
     case GW_HWNDPREV: {
-        std::vector<HWND> siblings = hwnd->m_Parent ? hwnd->m_Parent->m_Children : System().TopLevelWindows();
+        std::vector<HWND> siblings = hwnd->Parent() ? hwnd->Parent()->Children() : System().TopLevelWindows();
         auto found = std::find(siblings.begin(), siblings.end(), hwnd);
         if (found == siblings.end())
             return nullptr;
@@ -147,15 +147,15 @@ HWND GetDlgItem(HWND dialog, int id)
 {
     if (!Alive(dialog))
         return nullptr;
-    for (HWND child : dialog->m_Children)
-        if (child->m_Id == id)
+    for (HWND child : dialog->Children())
+        if (child->Id() == id)
             return child;
     return nullptr;
 }
 
 int GetDlgCtrlID(HWND hwnd)
 {
-    return Alive(hwnd) ? hwnd->m_Id : 0;
+    return Alive(hwnd) ? hwnd->Id() : 0;
 }
 
 HWND GetDesktopWindow()
@@ -174,13 +174,13 @@ LONG_PTR GetWindowLongA(HWND hwnd, int index)
         return 0;
     switch (index) {
     case GWL_STYLE:
-        return static_cast<LONG_PTR>(hwnd->m_Style);
+        return static_cast<LONG_PTR>(hwnd->Style());
     case GWL_EXSTYLE:
-        return static_cast<LONG_PTR>(hwnd->m_ExStyle);
+        return static_cast<LONG_PTR>(hwnd->ExStyle());
     case GWL_ID:
-        return hwnd->m_Id;
+        return hwnd->Id();
     case GWL_USERDATA:
-        return hwnd->m_UserData;
+        return hwnd->UserData();
     default:
         return 0;
     }
@@ -196,13 +196,13 @@ LONG_PTR SetWindowLongA(HWND hwnd, int index, LONG_PTR value)
         System().SetStyle(hwnd, static_cast<DWORD>(value));
         break;
     case GWL_EXSTYLE:
-        hwnd->m_ExStyle = static_cast<DWORD>(value);
+        System().SetExStyle(hwnd, static_cast<DWORD>(value));
         break;
     case GWL_ID:
-        hwnd->m_Id = static_cast<int>(value);
+        System().SetId(hwnd, static_cast<int>(value));
         break;
     case GWL_USERDATA:
-        hwnd->m_UserData = value;
+        System().SetUserData(hwnd, value);
         break;
     default:
         break;
@@ -248,7 +248,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
 {
     if (!Alive(hwnd) || !rect)
         return FALSE;
-    *rect = {0, 0, Width(hwnd->m_ClientInset), Height(hwnd->m_ClientInset)};
+    *rect = {0, 0, Width(hwnd->ClientInset()), Height(hwnd->ClientInset())};
     return TRUE;
 }
 
@@ -311,9 +311,9 @@ int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw)
 
 int GetWindowRgn(HWND hwnd, HRGN region)
 {
-    if (!Alive(hwnd) || !region || !hwnd->m_Shape)
+    if (!Alive(hwnd) || !region || !hwnd->Shape())
         return ERROR;
-    region->m_Region = hwnd->m_Shape->m_Region;
+    region->m_Region = hwnd->Shape()->m_Region;
     if (region->m_Region.IsEmpty())
         return NULLREGION;
     return region->m_Region.IsRectangle() ? SIMPLEREGION : COMPLEXREGION;
@@ -406,12 +406,7 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect)
 {
     if (!Alive(hwnd))
         return FALSE;
-    if (!rect) {
-        hwnd->m_Update = Region();
-        hwnd->m_EraseNeeded = false;
-    } else if (rect->right > rect->left && rect->bottom > rect->top) {
-        hwnd->m_Update = Region::Combine(hwnd->m_Update, Region(*rect), Region::Operation::Diff);
-    }
+    System().Validate(hwnd, rect);
     return TRUE;
 }
 
@@ -441,12 +436,10 @@ BOOL UpdateWindow(HWND hwnd)
 {
     if (!Alive(hwnd))
         return FALSE;
-    if (!hwnd->m_Update.IsEmpty() && IsWindowVisible(hwnd)) {
+    if (!hwnd->UpdateRegion().IsEmpty() && IsWindowVisible(hwnd)) {
         System().Send(hwnd, WM_PAINT, 0, 0);
-        if (Alive(hwnd)) {
-            hwnd->m_Update = Region();
-            hwnd->m_EraseNeeded = false;
-        }
+        if (Alive(hwnd))
+            System().Validate(hwnd, nullptr);
     }
     return TRUE;
 }
@@ -456,8 +449,8 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
     if (!Alive(hwnd))
         return FALSE;
     if (rect)
-        *rect = hwnd->m_Update.IsEmpty() ? RECT{0, 0, 0, 0} : hwnd->m_Update.Bounds();
-    return hwnd->m_Update.IsEmpty() ? FALSE : TRUE;
+        *rect = hwnd->UpdateRegion().IsEmpty() ? RECT{0, 0, 0, 0} : hwnd->UpdateRegion().Bounds();
+    return hwnd->UpdateRegion().IsEmpty() ? FALSE : TRUE;
 }
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
@@ -891,8 +884,7 @@ BOOL EndDialog(HWND dialog, int result)
 {
     if (!Alive(dialog))
         return FALSE;
-    dialog->m_DialogEnded = true;
-    dialog->m_DialogResult = result;
+    System().EndDialogWith(dialog, result);
     return TRUE;
 }
 

@@ -73,6 +73,13 @@ WindowSystem* WindowSystem::CurrentOrNull()
     return g_Current;
 }
 
+#ifndef NDEBUG
+void Window::AssertUiThread()
+{
+    assert(g_Current == nullptr || g_Current->IsUiThread());
+}
+#endif
+
 HBRUSH WindowSystem::SysColorBrush(int index)
 {
     HBRUSH& brush = m_SysBrushes[index];
@@ -196,6 +203,42 @@ HWND WindowSystem::TopLevelOf(HWND window) const
     while (window && window->m_Parent)
         window = window->m_Parent;
     return window;
+}
+
+void WindowSystem::SetObject(HWND window, CWnd* object)
+{
+    window->m_Object = object;
+}
+
+void WindowSystem::SetExStyle(HWND window, DWORD exStyle)
+{
+    window->m_ExStyle = exStyle;
+}
+
+void WindowSystem::SetId(HWND window, int id)
+{
+    window->m_Id = id;
+}
+
+void WindowSystem::SetUserData(HWND window, LONG_PTR value)
+{
+    window->m_UserData = value;
+}
+
+void WindowSystem::Validate(HWND window, const RECT* clientRect)
+{
+    if (!clientRect) {
+        window->m_Update = Region();
+        window->m_EraseNeeded = false;
+    } else if (clientRect->right > clientRect->left && clientRect->bottom > clientRect->top) {
+        window->m_Update = Region::Combine(window->m_Update, Region(*clientRect), Region::Operation::Diff);
+    }
+}
+
+void WindowSystem::EndDialogWith(HWND dialog, int result)
+{
+    dialog->m_DialogEnded = true;
+    dialog->m_DialogResult = result;
 }
 
 void WindowSystem::RecomputeClient(HWND window)

@@ -32,10 +32,50 @@ class CWnd;
 // The built-in window classes; their procedures are the "default processing".
 enum class WindowClass { Generic, Dialog, Button, Static, Edit, WebView };
 
-// The window system's record of one window. Fields are the window system's; other code uses the
-// Win32 calls.
+// The window system's record of one window. Only the window system changes it; back ends and
+// the Win32 calls read it through the accessors, on the user-interface thread only.
 class Window {
 public:
+    HWND Parent() const { return Checked(m_Parent); }
+    HWND Owner() const { return Checked(m_Owner); }
+    const std::vector<HWND>& Children() const { return Checked(m_Children); }
+    CWnd* Object() const { return Checked(m_Object); }
+
+    const RECT& Rect() const { return Checked(m_Rect); }
+    const RECT& ClientInset() const { return Checked(m_ClientInset); }
+    DWORD Style() const { return Checked(m_Style); }
+    DWORD ExStyle() const { return Checked(m_ExStyle); }
+    int Id() const { return Checked(m_Id); }
+    const std::string& Text() const { return Checked(m_Text); }
+    HICON SmallIcon() const { return Checked(m_SmallIcon); }
+    HICON BigIcon() const { return Checked(m_BigIcon); }
+    LONG_PTR UserData() const { return Checked(m_UserData); }
+
+    const Region& UpdateRegion() const { return Checked(m_Update); }
+    HRGN Shape() const { return Checked(m_Shape); }
+
+    int SelectionStart() const { return Checked(m_SelectionStart); }
+    int SelectionEnd() const { return Checked(m_SelectionEnd); }
+
+    bool DialogEnded() const { return Checked(m_DialogEnded); }
+    int DialogResult() const { return Checked(m_DialogResult); }
+
+private:
+    friend class WindowSystem;
+
+    // Records belong to the user-interface thread; a read from elsewhere is a fault.
+    template <typename T>
+    static const T& Checked(const T& field)
+    {
+        AssertUiThread();
+        return field;
+    }
+#ifdef NDEBUG
+    static void AssertUiThread() {}
+#else
+    static void AssertUiThread();
+#endif
+
     WindowClass m_Class = WindowClass::Generic;
     std::string m_ClassName;
     HWND m_Parent = nullptr;       // children only
@@ -158,6 +198,14 @@ public:
     RECT ClientRectOnScreen(HWND window) const;
     RECT WindowRectOnScreen(HWND window) const;
     HWND TopLevelOf(HWND window) const;
+    // Record changes the Win32 calls make; on the user-interface thread.
+    void SetObject(HWND window, CWnd* object);
+    void SetExStyle(HWND window, DWORD exStyle);
+    void SetId(HWND window, int id);
+    void SetUserData(HWND window, LONG_PTR value);
+    // Takes `clientRect` out of what needs painting; null: the whole client area, and no erase.
+    void Validate(HWND window, const RECT* clientRect);
+    void EndDialogWith(HWND dialog, int result);
 
     POINT CursorPos() const { return m_Cursor; }
     void SetCursorPosition(POINT point) { m_Cursor = point; }

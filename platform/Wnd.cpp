@@ -9,14 +9,14 @@ CWnd::~CWnd()
     if (m_hWnd && IsWindow(m_hWnd)) {
         HWND window = m_hWnd;
         m_hWnd = nullptr;
-        window->m_Object = nullptr;
+        WindowSystem::Current().SetObject(window, nullptr);
         ::DestroyWindow(window);
     }
 }
 
 CWnd* CWnd::FromHandle(HWND window)
 {
-    return IsWindow(window) ? window->m_Object : nullptr;
+    return IsWindow(window) ? window->Object() : nullptr;
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& rect, CWnd* parent,
@@ -46,10 +46,10 @@ BOOL CWnd::Create(const char* className, const char* text, DWORD style, const RE
 
 BOOL CWnd::SubclassWindow(HWND window)
 {
-    if (!IsWindow(window) || window->m_Object || m_hWnd)
+    if (!IsWindow(window) || window->Object() || m_hWnd)
         return FALSE;
     m_hWnd = window;
-    window->m_Object = this;
+    WindowSystem::Current().SetObject(window, this);
     PreSubclassWindow();
     return TRUE;
 }
@@ -62,8 +62,8 @@ BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
 HWND CWnd::UnsubclassWindow()
 {
     HWND window = m_hWnd;
-    if (IsWindow(window) && window->m_Object == this)
-        window->m_Object = nullptr;
+    if (IsWindow(window) && window->Object() == this)
+        WindowSystem::Current().SetObject(window, nullptr);
     m_hWnd = nullptr;
     return window;
 }
@@ -75,8 +75,8 @@ BOOL CWnd::DestroyWindow()
 
 void CWnd::DetachAfterDestroy()
 {
-    if (IsWindow(m_hWnd) && m_hWnd->m_Object == this)
-        m_hWnd->m_Object = nullptr;
+    if (IsWindow(m_hWnd) && m_hWnd->Object() == this)
+        WindowSystem::Current().SetObject(m_hWnd, nullptr);
     m_hWnd = nullptr;
     PostNcDestroy();
 }

@@ -276,7 +276,7 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data)
         return FALSE;
     bool iconified = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     top->iconified = iconified;
-    bool systemMinimised = (top->window->m_Style & WS_MINIMIZE) != 0;
+    bool systemMinimised = (top->window->Style() & WS_MINIMIZE) != 0;
     // The user restored or minimised the window through the desktop (task bar, keys).
     if (iconified != systemMinimised)
         ShowWindow(top->window, iconified ? SW_MINIMIZE : SW_RESTORE);
@@ -427,10 +427,10 @@ void GtkBackend::TopLevelCreated(HWND window, const Surface&)
     top->gtkWindow = gtkWindow;
     gtk_window_set_decorated(GTK_WINDOW(gtkWindow), FALSE);
     gtk_widget_set_app_paintable(gtkWindow, TRUE);
-    gtk_window_set_title(GTK_WINDOW(gtkWindow), window->m_Text.c_str());
-    if (TopLevel* owner = FindTopLevel(window->m_Owner)) {
+    gtk_window_set_title(GTK_WINDOW(gtkWindow), window->Text().c_str());
+    if (TopLevel* owner = FindTopLevel(window->Owner())) {
         gtk_window_set_transient_for(GTK_WINDOW(gtkWindow), GTK_WINDOW(owner->gtkWindow));
-        if (!(window->m_ExStyle & WS_EX_APPWINDOW))
+        if (!(window->ExStyle() & WS_EX_APPWINDOW))
             gtk_window_set_skip_taskbar_hint(GTK_WINDOW(gtkWindow), TRUE);
     }
     gtk_widget_add_events(gtkWindow, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
@@ -460,7 +460,7 @@ void GtkBackend::TopLevelCreated(HWND window, const Surface&)
 
 void GtkBackend::ApplyGeometry(TopLevel& top)
 {
-    const RECT& rect = top.window->m_Rect;
+    const RECT& rect = top.window->Rect();
     int width = std::max(1, static_cast<int>(rect.right - rect.left));
     int height = std::max(1, static_cast<int>(rect.bottom - rect.top));
     GtkWindow* gtkWindow = GTK_WINDOW(top.gtkWindow);
@@ -484,7 +484,7 @@ void GtkBackend::ApplyGeometry(TopLevel& top)
 
 void GtkBackend::ApplyShape(TopLevel& top)
 {
-    HRGN shape = top.window->m_Shape;
+    HRGN shape = top.window->Shape();
     if (!shape) {
         gtk_widget_shape_combine_region(top.gtkWindow, nullptr);
         gtk_widget_input_shape_combine_region(top.gtkWindow, nullptr);
@@ -503,7 +503,7 @@ void GtkBackend::ApplyShape(TopLevel& top)
 void GtkBackend::ApplyIcon(TopLevel& top)
 {
     GList* icons = nullptr;
-    for (HICON icon : {top.window->m_BigIcon, top.window->m_SmallIcon}) {
+    for (HICON icon : {top.window->BigIcon(), top.window->SmallIcon()}) {
         if (GdkPixbuf* pixbuf = IconPixbuf(icon))
             icons = g_list_append(icons, pixbuf);
     }
@@ -513,7 +513,7 @@ void GtkBackend::ApplyIcon(TopLevel& top)
 
 void GtkBackend::ApplyState(TopLevel& top)
 {
-    bool minimised = (top.window->m_Style & WS_MINIMIZE) != 0;
+    bool minimised = (top.window->Style() & WS_MINIMIZE) != 0;
     if (minimised == top.iconified)
         return;
     top.iconified = minimised;
@@ -544,7 +544,7 @@ void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
         ApplyGeometry(*top);
         break;
     case TopLevelChange::Visibility:
-        if (window->m_Style & WS_VISIBLE) {
+        if (window->Style() & WS_VISIBLE) {
             if (!top->shown) {
                 gtk_widget_show(top->gtkWindow);
                 gtk_window_present(GTK_WINDOW(top->gtkWindow));
@@ -561,7 +561,7 @@ void GtkBackend::TopLevelChanged(HWND window, TopLevelChange change)
         ApplyShape(*top);
         break;
     case TopLevelChange::Title:
-        gtk_window_set_title(GTK_WINDOW(top->gtkWindow), window->m_Text.c_str());
+        gtk_window_set_title(GTK_WINDOW(top->gtkWindow), window->Text().c_str());
         break;
     case TopLevelChange::Icon:
         ApplyIcon(*top);
@@ -617,7 +617,7 @@ void GtkBackend::PlaceNativeChild(NativeChild& child)
     HWND window = child.window;
     HWND topWindow = m_System->TopLevelOf(window);
     RECT outer = m_System->WindowRectOnScreen(window);
-    RECT topRect = topWindow->m_Rect;
+    RECT topRect = topWindow->Rect();
     int x = outer.left - topRect.left;
     int y = outer.top - topRect.top;
     int width = std::max(1, static_cast<int>(outer.right - outer.left));
@@ -669,9 +669,9 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
     }
     if (child->kind == NativeChildKind::Edit) {
         const char* shown = gtk_entry_get_text(GTK_ENTRY(child->widget));
-        if (window->m_Text != shown) {
+        if (window->Text() != shown) {
             child->settingText = true;
-            gtk_entry_set_text(GTK_ENTRY(child->widget), window->m_Text.c_str());
+            gtk_entry_set_text(GTK_ENTRY(child->widget), window->Text().c_str());
             child->settingText = false;
         }
     }
@@ -682,12 +682,12 @@ void GtkBackend::NativeChildChanged(HWND window, NativeChildKind kind)
         if (m_System->Focus() == window && !gtk_widget_has_focus(child->widget) &&
             gtk_widget_get_visible(child->widget))
             gtk_widget_grab_focus(child->widget);
-        if (window->m_SelectionStart != child->selectionStart || window->m_SelectionEnd != child->selectionEnd) {
-            child->selectionStart = window->m_SelectionStart;
-            child->selectionEnd = window->m_SelectionEnd;
+        if (window->SelectionStart() != child->selectionStart || window->SelectionEnd() != child->selectionEnd) {
+            child->selectionStart = window->SelectionStart();
+            child->selectionEnd = window->SelectionEnd();
             gtk_editable_select_region(GTK_EDITABLE(child->widget),
-                                       CharacterOffset(window->m_Text, child->selectionStart),
-                                       CharacterOffset(window->m_Text, child->selectionEnd));
+                                       CharacterOffset(window->Text(), child->selectionStart),
+                                       CharacterOffset(window->Text(), child->selectionEnd));
         }
     }
 }
