@@ -20,7 +20,7 @@ if [ "${CI:-}" = "true" ] || [ "${TESSMARK_SANITIZE:-}" = "1" ]; then
   # The composer's and the command-line runner's tests in batch_tests are single-threaded and
   # slow under the sanitizer, so they are left out; so are the runner fault tests, whose peak
   # memory figure the sanitizer's shadow memory would swell.
-  thread_targets=(thread_tests batch_tests)
+  thread_targets=(thread_tests batch_tests feed_tests main_window_feed_tests)
   tsan_start=$(date +%s)
   cmake -S "$root" -B build-tsan -G Ninja -DBUILD_TESTING=ON -DSANITIZE=thread -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build build-tsan -j "$(nproc)" --target "${thread_targets[@]}"

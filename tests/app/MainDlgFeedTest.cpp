@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -91,6 +93,40 @@ Shown RunWithFeed(LoopbackServer& server)
     testing::internal::GetCapturedStdout();
     shown.waits = *waits;
     return shown;
+}
+
+// A one-way gate between the test and the feed worker or the server's thread.
+class Gate {
+public:
+    void Open()
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        m_Open = true;
+        m_Changed.notify_all();
+    }
+    // Waits until the gate opens, at most `limit`; answers whether it did.
+    bool Wait(std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> guard(m_Lock);
+        return m_Changed.wait_for(guard, limit, [this] { return m_Open; });
+    }
+
+private:
+    std::mutex m_Lock;
+    std::condition_variable m_Changed;
+    bool m_Open = false;
+};
+
+// Polls `done` every 10 ms for at most `limit`.
+template <class Done>
+bool WaitFor(Done done, std::chrono::milliseconds limit)
+{
+    for (auto end = std::chrono::steady_clock::now() + limit; !done();) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
 }
 
 Shown ShowFeed(const std::string& body)
@@ -280,4 +316,89 @@ TEST(MainDlgFeed, WithoutFeedNothingShowsAndTheWindowClosesWhileTheWorkerWaits)
     for (int i = 0; i < 1000 && !record.expired(); ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(record.expired());
+}
+
+// Closing the window (Esc) while the worker is held in the middle of a fetch: the window goes at
+// once, and the worker, let go only after the window is gone, finishes into a record of its own
+// (under AddressSanitizer a record freed with the window would be caught here) and frees it.
+TEST(MainDlgFeed, ClosingDuringAFetchNeitherWaitsForTheWorkerNorFreesItsRecord)
+{
+    enum class HeldIn { Receive, RetryWait };
+    for (HeldIn heldIn : {HeldIn::Receive, HeldIn::RetryWait}) {
+        SCOPED_TRACE(heldIn == HeldIn::Receive ? "held in a receive" : "held between attempts");
+        auto windowGone = std::make_shared<Gate>();
+        auto waiting = std::make_shared<std::atomic<bool>>(false);
+        const std::string feed = HttpResponse(Feed("<version>101</version><adurl>http://h/ad.html</adurl>"));
+        LoopbackServer server([&](LoopbackConnection& connection, int) {
+            if (heldIn == HeldIn::RetryWait) {
+                connection.Send("HTTP/1.0 503 Busy\r\n\r\n<html>busy</html>");
+                return;
+            }
+            windowGone->Wait(10s);
+            connection.Send(feed);
+        });
+        // What was seen, checked once the worker's diagnostic lines are no longer captured.
+        bool held = false;
+        std::chrono::steady_clock::duration closing{};
+        bool aliveAfterWindow = false;
+        bool filled = false;
+        int32_t version = 0;
+        std::string adUrl;
+        bool freed = false;
+
+        std::weak_ptr<FeedInfo> record;
+        testing::internal::CaptureStdout();
+        {
+            HeadlessDesktop desktop;
+            AddProgramResources(desktop.system->Resources());
+            auto dialog = std::make_unique<CMainDlg>();
+            dialog->m_FeedPolicy.url = LoopbackServer::Url("/software/config/Quillmark_config.xml");
+            dialog->m_FeedPolicy.port = server.Port();
+            dialog->m_FeedPolicy.timeouts = {2s, 20s};
+            dialog->m_FeedPolicy.sleep = [windowGone, waiting](std::chrono::milliseconds) {
+                waiting->store(true);
+                windowGone->Wait(10s);
+            };
+            record = dialog->m_Feed;
+            std::chrono::steady_clock::time_point closed;
+            desktop.backend->Then([&] {
+                held =
+                    WaitFor([&] { return heldIn == HeldIn::Receive ? server.Connections() > 0 : waiting->load(); }, 5s);
+            });
+            desktop.backend->Advance(100).Then([&] {
+                closed = std::chrono::steady_clock::now();
+                dialog->OnCancel();
+            });
+            dialog->DoModal();
+            dialog.reset();
+            closing = std::chrono::steady_clock::now() - closed;
+        }
+        // The window is gone, the worker is still held and still owns the record.
+        aliveAfterWindow = !record.expired();
+        if (heldIn == HeldIn::Receive) {
+            if (std::shared_ptr<FeedInfo> kept = record.lock()) {
+                windowGone->Open();
+                filled = WaitFor([&] { return kept->IsReady(); }, 10s);
+                version = kept->Version;
+                adUrl = kept->AdUrl;
+            }
+        }
+        windowGone->Open();
+        // Its last owner, the worker frees the record and ends.
+        freed = WaitFor([&] { return record.expired(); }, 10s);
+        testing::internal::GetCapturedStdout();
+
+        EXPECT_TRUE(held);
+        EXPECT_LT(closing, 1s);
+        EXPECT_TRUE(aliveAfterWindow);
+        if (heldIn == HeldIn::Receive) {
+            EXPECT_TRUE(filled);
+            EXPECT_EQ(version, 101);
+            EXPECT_EQ(adUrl, "http://h/ad.html");
+        }
+        EXPECT_TRUE(freed);
+        // Between attempts it makes the one it was waiting for, then sees nobody will read the
+        // record.
+        EXPECT_EQ(server.Connections(), heldIn == HeldIn::Receive ? 1 : 2);
+    }
 }
