@@ -1,13 +1,19 @@
 // The maker's web host for the desktop test: serves the feed document and the advertisement
-// page on a port of 127.0.0.1 until it is ended, or accepts and never answers (--silent).
-//   feed-test-server PORT HOST [--silent]
+// page on a port of 127.0.0.1 until it is ended, or accepts and never answers (--silent), or
+// never accepts, so that a client's connect stays pending (--stall).
+//   feed-test-server PORT HOST [--silent|--stall]
 #include "tests/feed/LoopbackServer.h"
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -41,18 +47,59 @@ std::string Answer(const std::string& request, const std::string& host)
 
 volatile std::sig_atomic_t g_Stop = 0;
 
+// Listens on `port` without ever accepting, and fills the accept queue with connections of its
+// own: the handshake of any further client then goes unanswered until it gives up.
+bool Stall(uint16_t port, std::vector<int>& sockets)
+{
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 0) != 0)
+        return false;
+    sockets.push_back(listener);
+    for (int i = 0; i < 4; ++i) {
+        int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (filler < 0)
+            return false;
+        connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        sockets.push_back(filler);
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: feed-test-server PORT HOST [--silent]\n");
+        std::fprintf(stderr, "usage: feed-test-server PORT HOST [--silent|--stall]\n");
         return 2;
     }
     const std::string host = argv[2];
-    const bool silent = argc > 3 && std::string(argv[3]) == "--silent";
+    const std::string mode = argc > 3 ? argv[3] : "";
+    const bool silent = mode == "--silent";
+    const auto port = static_cast<uint16_t>(std::atoi(argv[1]));
     std::signal(SIGTERM, [](int) { g_Stop = 1; });
     std::signal(SIGINT, [](int) { g_Stop = 1; });
+    if (mode == "--stall") {
+        std::vector<int> sockets;
+        if (!Stall(port, sockets)) {
+            std::perror("feed-test-server: stall");
+            return 1;
+        }
+        std::printf("listening on %u, never accepting\n", port);
+        std::fflush(stdout);
+        while (!g_Stop)
+            pause();
+        for (int fd : sockets)
+            close(fd);
+        return 0;
+    }
     LoopbackServer server(
         [&](LoopbackConnection& connection, int) {
             std::fprintf(stderr, "request: %.*s\n", static_cast<int>(connection.Request().find('\r')),
@@ -62,7 +109,7 @@ int main(int argc, char** argv)
             else
                 connection.Send(Answer(connection.Request(), host));
         },
-        static_cast<uint16_t>(std::atoi(argv[1])));
+        port);
     std::printf("listening on %u\n", server.Port());
     std::fflush(stdout);
     while (!g_Stop)

@@ -3,8 +3,9 @@
 # own (loopback only, /etc/hosts mapping the maker's host to 127.0.0.1) a small server on port
 # 80 serves the feed and the advertisement page; the real program runs under Xvfb and the
 # screen must show the two-line version label, the download link, the news strip moving and
-# the page over the banner. Then without a feed (nothing listening, and a server that accepts
-# and never answers): the window shows no feed, still reacts, and closes promptly.
+# the page over the banner. Then without a feed (nothing listening, a server that accepts and
+# never answers, one that never accepts): the window shows no feed, still reacts, and closes
+# promptly whether the feed worker waits between attempts, in a receive or in a connect.
 # Usage: feed_e2e.sh TESSMARK XSHOT FEED_SERVER HOST [webkit=ON|OFF]
 # With TESSMARK_SCREENS set to a folder it writes feed-shown.png and feed-absent.png there.
 # Exits 77 (skipped) where it cannot run.
@@ -91,12 +92,13 @@ xdotool mousemove 1900 1060
 
 title="Tessmark-Orvel软件系列"
 
-# Starts the feed server: "serve", "silent" or "none".
+# Starts the feed server: "serve", "silent", "stall" or "none".
 start_server() {
   server_pid=""
   [ "$1" = none ] && return 0
   extra=""
   [ "$1" = silent ] && extra="--silent"
+  [ "$1" = stall ] && extra="--stall"
   "$server" 80 "$host" $extra >"$tmp/server.out" 2>"$tmp/server.err" &
   server_pid=$!
   for i in $(seq 1 50); do
@@ -115,7 +117,15 @@ stop_server() {
 start_app() {
   "$tessmark" >"$tmp/app.out" 2>"$tmp/app.err" &
   app_pid=$!
-  window=$(timeout 30 xdotool search --sync --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+  # A search can end early when a window goes while it walks the tree (GTK makes and drops
+  # helper windows at start-up), so it is repeated rather than left to wait by itself.
+  window=""
+  for i in $(seq 1 300); do
+    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window appeared"
+    sleep 0.1
+  done
   [ -n "$window" ] || fail "the main window did not appear"
   eval "$(xdotool getwindowgeometry --shell "$window")"
   wx=$X
@@ -203,8 +213,8 @@ fi
 close_app "with the feed"
 stop_server
 
-# ---- Without a feed: nothing listening, then a server that accepts and never answers ----
-for mode in none silent; do
+# ---- Without a feed: nothing listening, a server that never answers, one that never accepts ----
+for mode in none silent stall; do
   start_server "$mode"
   start_app
   sleep 2
@@ -219,6 +229,9 @@ for mode in none silent; do
   [ "$(differ "nofeed-$mode" "hover-$mode" 685 322 89 27)" -gt 0 ] || fail "$mode: the Start bar does not react"
   if [ "$mode" = silent ]; then
     grep -q "request: GET" "$tmp/server.err" || fail "silent: the program did not ask for the feed"
+  fi
+  if [ "$mode" = stall ] && command -v ss >/dev/null 2>&1; then
+    ss -tn state syn-sent "( dport = :80 )" | grep -q ':80 ' || fail "stall: the program is not connecting"
   fi
   close_app "no feed ($mode server)"
   stop_server
