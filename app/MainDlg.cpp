@@ -14,6 +14,7 @@
 #include "res/ResourceIds.h"
 
 #include <cstdio>
+#include <utility>
 
 CMainDlg::CMainDlg(CWnd* parent) : CSkinDlg(IDD_MAIN, parent)
 {
@@ -64,6 +65,14 @@ bool CMainDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         OnWmEraseBkgnd(&CMainDlg::OnEraseBkgnd),
         OnMessage(WM_APPLY_POSITION, &CMainDlg::OnApplyPosition),
     };
+    if (message == WM_PRINT) {
+        // A capture of the window is no erase of the window on the screen.
+        bool wasPrinting = std::exchange(m_bPrinting, true);
+        if (!CSkinDlg::OnWndMsg(message, wParam, lParam, result))
+            *result = Default();
+        m_bPrinting = wasPrinting;
+        return true;
+    }
     return kMap.Dispatch(*this, message, wParam, lParam, result) || CSkinDlg::OnWndMsg(message, wParam, lParam, result);
 }
 

@@ -122,6 +122,8 @@ private:
     void OnFileDone(const WatermarkJob&, ComposeResult) override {}
 
     bool m_bFirstErase = true;
+    // True while the window paints itself into another DC for WM_PRINT.
+    bool m_bPrinting = false;
     mutable std::mutex m_RunStatusLock;
     std::unique_ptr<BatchRun> m_Run;
     std::thread m_Worker;

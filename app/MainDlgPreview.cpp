@@ -47,11 +47,14 @@ BOOL CMainDlg::OnEraseBkgnd(CDC* pDC)
 {
     std::string source;
     bool found = FindPreviewSource(source);
-    if (m_bFirstErase && !found) {
+    // The first erase of the window on the screen; the labels' captures of the window
+    // (WM_PRINT into their own memory DC) do not count.
+    bool firstOnScreen = m_bFirstErase && !m_bPrinting;
+    if (firstOnScreen) {
         m_bFirstErase = false;
-        return CSkinDlg::OnEraseBkgnd(pDC);
+        if (!found)
+            return CSkinDlg::OnEraseBkgnd(pDC);
     }
-    m_bFirstErase = false;
 
     RECT client;
     GetClientRect(&client);
@@ -76,11 +79,13 @@ BOOL CMainDlg::OnEraseBkgnd(CDC* pDC)
 
     // The exclusions hold for this copy only: a caller's DC (the labels capture the window
     // through WM_PRINT and then colour their own area) gets its clipping back afterwards.
+    // The first copy to the screen leaves nothing out: it puts the skin under the controls,
+    // which their see-through pixels show from then on, since no later copy touches them.
     int savedDC = SaveDC(pDC->GetSafeHdc());
     CWnd* const clipped[] = {&m_AdBrowser, &m_BtnSource, &m_BtnMarkFile, &m_BtnOutput,  &m_BtnPosition, &m_BtnStart,
                              &m_BtnAbout,  &m_BtnHelp,   &m_BtnHome,     &m_ScrollText, &m_VersionLabel};
     for (CWnd* control : clipped) {
-        if (!control->m_hWnd)
+        if (!control->m_hWnd || firstOnScreen)
             continue;
         RECT rect;
         control->GetWindowRect(&rect);

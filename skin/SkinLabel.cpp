@@ -39,12 +39,8 @@ void CSkinLabel::BuildBrush(BrushMethod method)
 
     RECT area;
     GetWindowRect(&area);
-    POINT topLeft = {area.left, area.top};
-    POINT bottomRight = {area.right, area.bottom};
-    ::ScreenToClient(parent, &topLeft);
-    ::ScreenToClient(parent, &bottomRight);
-    RECT r = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-    m_BrushOrigin = topLeft;
+    POINT topLeft = PlaceInParent();
+    RECT r = {topLeft.x, topLeft.y, topLeft.x + area.right - area.left, topLeft.y + area.bottom - area.top};
 
     if (method == BrushMethod::Plain && m_Alpha <= 0) {
         memory.FillSolidRect(r, m_BackFrom);
@@ -72,11 +68,21 @@ void CSkinLabel::BuildBrush(BrushMethod method)
     ReleaseDC(parent, parentDC);
 }
 
+POINT CSkinLabel::PlaceInParent() const
+{
+    RECT area;
+    ::GetWindowRect(m_hWnd, &area);
+    POINT topLeft = {area.left, area.top};
+    ::ScreenToClient(GetParentHwnd(), &topLeft);
+    return topLeft;
+}
+
 HBRUSH CSkinLabel::CtlColor(CDC* pDC, UINT)
 {
     pDC->SetBkMode(TRANSPARENT);
     pDC->SetTextColor(m_TextColor);
-    SetBrushOrgEx(pDC->GetSafeHdc(), -m_BrushOrigin.x, -m_BrushOrigin.y, nullptr);
+    POINT place = PlaceInParent();
+    SetBrushOrgEx(pDC->GetSafeHdc(), -place.x, -place.y, nullptr);
     return m_Brush.Handle();
 }
 

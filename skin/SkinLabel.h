@@ -23,14 +23,17 @@ private:
     BOOL OnEraseBkgnd(CDC* pDC);
     void OnMove(int x, int y);
     void BuildBrush(BrushMethod method);
+    // The label's top-left corner in its parent's client coordinates.
+    POINT PlaceInParent() const;
 
     COLORREF m_BackFrom = 0;
     COLORREF m_BackTo = 0;
     DWORD m_BackMode = 0x1000000;
     int m_Alpha = 0;
     COLORREF m_TextColor = 0x000000;
+    // The captured image of the whole parent, aligned with the parent's client area: the label
+    // shows the part of it that lies under the label where it stands now. The coloured area
+    // stays where the label stood when the brush was built, so an opaque label moved after
+    // SetBackground shows the parent's image under it, its text on the skin.
     CBrush m_Brush;
-    // Where the label stood in its parent when the brush was built: the brush is aligned so
-    // that the label shows that part of the captured image.
-    POINT m_BrushOrigin;
 };

@@ -1,16 +1,18 @@
 // The main window after start-up: size and place, every element of the skinned layout, the
-// empty labels, Enter and Esc, and the faces of a command bar and a round button.
+// empty labels over the skin, the skin under the buttons' see-through pixels, Enter and Esc,
+// and the faces of a command bar and a round button.
 #include "tests/app/MainWindowStage.h"
 
 #include "feed/FeedAddress.h"
 #include "res/ResourceIds.h"
+#include "tests/TestData.h"
+#include "tests/batch/ComposeFixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kGreen = 0x00FF00;
 
 TEST(MainWindowLayout, EveryElementStandsWhereTheSkinPutsIt)
 {
@@ -62,19 +64,76 @@ TEST(MainWindowLayout, EveryElementStandsWhereTheSkinPutsIt)
         EXPECT_EQ(stage.BitmapMismatches(IDB_ABOUT_NORMAL, 580, 543), 0);
         EXPECT_EQ(stage.BitmapMismatches(IDB_HELP_NORMAL, 650, 543), 0);
         EXPECT_EQ(stage.BitmapMismatches(IDB_HOME_NORMAL, 720, 543), 0);
-        // Everywhere else the background, bitmap 133, shows; its magenta corners are cut from
+        // Everywhere else the background, bitmap 133, shows, the two empty labels included:
+        // they were coloured before they moved, so where they stand now they show the skin
+        // (the status label its black screen). The background's magenta corners are cut from
         // the window's shape, so the desktop shows there.
         std::vector<RECT> covered = {{28, 40, 668, 502}, {738, 1, 780, 18}, {338, 544, 565, 597}};
         for (const Row& row : rows)
-            covered.push_back(row.rect);
+            if (row.id != IDC_STATIC_STATUS && row.id != IDC_STATIC_VERSION)
+                covered.push_back(row.rect);
         EXPECT_EQ(stage.BitmapMismatches(IDB_MAIN_BACKGROUND, 0, 0, covered), 0);
         EXPECT_EQ(stage.desktop.backend->ScreenPixel(window.left, window.top), HeadlessBackend::kDesktop);
-        EXPECT_EQ(stage.Pixel(720, 420), kBlack) << "status label";
-        EXPECT_EQ(stage.Pixel(750, 475), kGreen) << "version label";
+        EXPECT_EQ(stage.Pixel(720, 420), kBlack) << "the screen of the art under the status label";
         // The news strip stays empty and dark until the feed fills it.
         EXPECT_EQ(stage.Pixel(400, 530), 0x262626);
     });
     EXPECT_EQ(stage.Run(), kStillOpen);
+}
+
+TEST(MainWindowLayout, SeeThroughPixelsOfTheButtonsShowTheSkinWhetherThePreviewHasASourceOrNot)
+{
+    // The first copy of the window to the screen puts the skin under the controls, which no
+    // later copy touches: with a source found at start-up as without one.
+    TempDir dir;
+    std::filesystem::create_directories(dir / "photos");
+    WriteBmp24(dir / "photos" / "a.bmp", SolidImage(300, 200, 200, 10, 70));
+    WriteBmp24(dir / "mark.bmp", SolidImage(20, 20, 10, 200, 110));
+    struct Button {
+        int bitmap;
+        POINT place;
+    };
+    const Button buttons[] = {{IDB_ABOUT_NORMAL, {580, 543}},
+                              {IDB_HELP_NORMAL, {650, 543}},
+                              {IDB_HOME_NORMAL, {720, 543}},
+                              {IDB_BAR_NORMAL, {685, 115}},
+                              {IDB_BAR_NORMAL, {685, 322}}};
+    const SkinBitmap* background = FindSkinBitmap(IDB_MAIN_BACKGROUND);
+    ASSERT_NE(background, nullptr);
+    for (bool withSource : {false, true}) {
+        SCOPED_TRACE(withSource ? "a source at start-up" : "nothing configured");
+        MainWindowStage stage;
+        if (withSource) {
+            JobSettings job;
+            job.SrcFileType = 0;
+            job.SrcFolderSite = (dir / "photos").string();
+            job.WaterMarkFileSite = (dir / "mark.bmp").string();
+            job.OutputFolderSite = (dir / "out").string();
+            job.SaveToIni();
+        }
+        stage.Script().Then([&] {
+            // A later full repaint leaves what the first one put under the controls.
+            stage.Repaint();
+            for (const Button& button : buttons) {
+                SCOPED_TRACE(button.bitmap);
+                const SkinBitmap* face = FindSkinBitmap(button.bitmap);
+                ASSERT_NE(face, nullptr);
+                int keyPixels = 0, mismatches = 0;
+                for (int row = 0; row < face->height; ++row)
+                    for (int column = 0; column < face->width; ++column) {
+                        if ((face->pixels[static_cast<size_t>(row) * face->width + column] & 0xFFFFFF) != 0xFF00FF)
+                            continue;
+                        int x = button.place.x + column, y = button.place.y + row;
+                        ++keyPixels;
+                        mismatches += stage.Pixel(x, y) !=
+                                      (background->pixels[static_cast<size_t>(y) * background->width + x] & 0xFFFFFF);
+                    }
+                EXPECT_GT(keyPixels, 0);
+                EXPECT_EQ(mismatches, 0);
+            }
+        });
+        stage.Run();
+    }
 }
 
 TEST(MainWindowLayout, BothLabelsAreEmptyBeforeFeedAndRun)
@@ -83,7 +142,7 @@ TEST(MainWindowLayout, BothLabelsAreEmptyBeforeFeedAndRun)
     stage.Script().Then([&] {
         EXPECT_EQ(GetWindowTextString(GetDlgItem(stage.Window(), IDC_STATIC_STATUS)), "");
         EXPECT_EQ(GetWindowTextString(GetDlgItem(stage.Window(), IDC_STATIC_VERSION)), "");
-        // No template text shows: the labels hold only their colour.
+        // No template text shows: the labels show only the skin under them.
         EXPECT_FALSE(stage.Box({694, 380, 781, 439}, 0xFFFFFF).has_value());
         EXPECT_FALSE(stage.Box({700, 460, 800, 492}, 0xFFFFFF).has_value());
         // The title stays the window text, for the task bar.

@@ -49,9 +49,20 @@ TEST(SkinLabel, IsMagentaUntilItsBackgroundIsSet)
     EXPECT_EQ(bench.Prints(), 0u);
 }
 
-TEST(SkinLabel, PlainColourIsCutFromTheParentAndKeptWhenMoved)
+TEST(SkinLabel, PlainColourIsCutFromTheParentAndStaysWhereTheLabelWasWhenMoved)
 {
     LabelStage bench;
+    // The parent shows a mark where the label goes, so its image under the label can be told
+    // from a plain fill.
+    const RECT mark = {160, 110, 200, 120};
+    bench.stage.parent.handlers[WM_ERASEBKGND] = [&](WPARAM wParam, LPARAM) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        FillClient(bench.stage.parent.m_hWnd, dc, Px(kParentGrey));
+        HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+        FillRect(dc, &mark, blue);
+        DeleteObject(blue);
+        return LRESULT{1};
+    };
     bench.label.SetBackground(0x00FF00, 0x00FF00, 0x1000000, 0);
     bench.label.SetTextColor(0xFFFFFF);
     bench.desktop.backend->Run();
@@ -61,12 +72,16 @@ TEST(SkinLabel, PlainColourIsCutFromTheParentAndKeptWhenMoved)
 
     bench.Move(150, 100);
     EXPECT_EQ(bench.Prints(), 1u) << "an opaque label keeps its brush when moved";
-    EXPECT_EQ(bench.stage.Count({150, 100, 250, 130}, 0x00FF00), 100 * 30);
+    const RECT moved = {150, 100, 250, 130};
+    EXPECT_EQ(bench.stage.Count(moved, 0x00FF00), 0) << "the colour stayed at the old place";
+    EXPECT_EQ(bench.stage.Count(moved, 0x0000FF), 40 * 10) << "the parent's image under the label";
+    EXPECT_EQ(bench.stage.Box(moved, 0x0000FF), mark);
+    EXPECT_EQ(bench.stage.Count(moved, kParentGrey), 100 * 30 - 40 * 10);
     EXPECT_EQ(bench.stage.Pixel(50, 40), kParentGrey) << "the old place shows the parent again";
 
     SetWindowTextA(bench.label.m_hWnd, "处理完毕");
     bench.desktop.backend->Run();
-    EXPECT_GT(bench.stage.Count({150, 100, 250, 130}, 0xFFFFFF), 10) << "text in the label's colour";
+    EXPECT_GT(bench.stage.Count(moved, 0xFFFFFF), 10) << "text in the label's colour";
 }
 
 TEST(SkinLabel, SeeThroughLevelBlendsAtConstantAlphaAndFollowsMoves)
