@@ -135,7 +135,7 @@ click_at() {
 type_into() {
   click_at "$1" "$2"
   xdotool key ctrl+a
-  xdotool type "$3"
+  xdotool type -- "$3"
   sleep 0.2
 }
 
@@ -166,7 +166,7 @@ xdotool key ctrl+a
 sleep 0.3
 xdotool key alt+o
 wait_gone "打开"
-shot dialog-source
+shot main-dialog-source
 click_at 144 189
 wait_gone 指定图片文件
 
@@ -182,7 +182,7 @@ xdotool type "$tmp/pics/mark.png"
 sleep 0.3
 xdotool key Return
 wait_gone "打开"
-shot dialog-markfile
+shot main-dialog-markfile
 click_at 144 131
 wait_gone 指定水印文件
 
@@ -190,19 +190,19 @@ wait_gone 指定水印文件
 click_main 729 231
 wait_dialog 指定输出目录
 type_into 150 79 "$tmp/results/水印"
-shot dialog-output
+shot main-dialog-output
 click_at 144 131
 wait_gone 指定输出目录
 
 # ---- Position, from 指定水印位置: corner 1 with a refused margin, then valid ones.
 click_main 729 283
 wait_dialog 指定水印位置
-shot dialog-position
+shot main-dialog-position
 click_at 57 102
 type_into 186 103 "1.5"
 click_at 114 189
 timeout 20 xdotool search --sync --onlyvisible --name '^Tessmark$' >/dev/null || fail "no integer message box"
-[ -n "${TESSMARK_SCREENS:-}" ] && "$screen" shot 560 240 800 600 "$TESSMARK_SCREENS/message-integer.png"
+[ -n "${TESSMARK_SCREENS:-}" ] && "$screen" shot 560 240 800 600 "$TESSMARK_SCREENS/main-message-integer.png"
 xdotool mousemove 960 540
 sleep 0.3
 xdotool key Return
@@ -218,7 +218,7 @@ wait_gone 指定水印位置
 # ---- About, from the round i button: its close button ends it.
 click_main 612 570
 wait_dialog 关于
-shot dialog-about
+shot main-dialog-about
 click_at 139 142
 wait_gone 关于
 
