@@ -231,7 +231,7 @@ for mode in none silent stall; do
     grep -q "request: GET" "$tmp/server.err" || fail "silent: the program did not ask for the feed"
   fi
   if [ "$mode" = stall ] && command -v ss >/dev/null 2>&1; then
-    ss -tn state syn-sent "( dport = :80 )" | grep -q ':80 ' || fail "stall: the program is not connecting"
+    ss -tnp state syn-sent "( dport = :80 )" | grep -q "pid=$app_pid," || fail "stall: the program is not connecting"
   fi
   close_app "no feed ($mode server)"
   stop_server
