@@ -66,7 +66,7 @@ bool CMainDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         OnMessage(WM_APPLY_POSITION, &CMainDlg::OnApplyPosition),
     };
     if (message == WM_PRINT) {
-        // A capture of the window is no erase of the window on the screen.
+        // A capture of the window is no copy of the window to the screen.
         bool wasPrinting = std::exchange(m_bPrinting, true);
         if (!CSkinDlg::OnWndMsg(message, wParam, lParam, result))
             *result = Default();

@@ -124,6 +124,8 @@ private:
     bool m_bFirstErase = true;
     // True while the window paints itself into another DC for WM_PRINT.
     bool m_bPrinting = false;
+    // Set by the first erase of the window on the screen.
+    bool m_bScreenPainted = false;
     mutable std::mutex m_RunStatusLock;
     std::unique_ptr<BatchRun> m_Run;
     std::thread m_Worker;

@@ -47,14 +47,16 @@ BOOL CMainDlg::OnEraseBkgnd(CDC* pDC)
 {
     std::string source;
     bool found = FindPreviewSource(source);
-    // The first erase of the window on the screen; the labels' captures of the window
-    // (WM_PRINT into their own memory DC) do not count.
-    bool firstOnScreen = m_bFirstErase && !m_bPrinting;
-    if (firstOnScreen) {
+    // The first copy of the window to the screen; the labels' captures of the window (WM_PRINT
+    // into their own memory DC) are none.
+    bool firstOnScreen = !m_bPrinting && !m_bScreenPainted;
+    if (!m_bPrinting)
+        m_bScreenPainted = true;
+    if (m_bFirstErase && !found) {
         m_bFirstErase = false;
-        if (!found)
-            return CSkinDlg::OnEraseBkgnd(pDC);
+        return CSkinDlg::OnEraseBkgnd(pDC);
     }
+    m_bFirstErase = false;
 
     RECT client;
     GetClientRect(&client);
