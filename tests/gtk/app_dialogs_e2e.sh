@@ -4,7 +4,8 @@
 # selection in the file chooser, the watermark file by a path typed into the file chooser
 # (Ctrl+L), the output folder typed into its field, the position dialog with a refused margin
 # (the integer message box, dismissed) and then valid ones, and the about box. Then it checks
-# the settings the main window saved in config.ini, and ends the program with Esc.
+# the settings the main window saved in config.ini, that Enter on a command bar does nothing, and
+# ends the program with Esc.
 # With TESSMARK_SCREENS set to a folder it writes a screenshot of every dialog there.
 # Exits 77 (skipped) without Xvfb or xdotool.
 set -u
@@ -219,9 +220,20 @@ done
 [ "$(value PosY)" = -10 ] || fail "PosY=$(value PosY)"
 echo "config: $(tr '\n' ' ' <"$config")"
 
-# Esc ends the program.
+# A press on 指定水印文件 released off it gives the bar the focus without clicking it; Enter
+# then does nothing (it is the window's OK), it opens no dialog. Then Esc ends the program.
+xdotool mousemove $((mx + 729)) $((my + 179))
+sleep 0.2
+xdotool mousedown 1
+sleep 0.2
 xdotool mousemove $((mx + 400)) $((my + 300))
+sleep 0.2
+xdotool mouseup 1
 sleep 0.3
+xdotool key Return
+sleep 1
+kill -0 "$app_pid" 2>/dev/null || fail "Enter ended the program"
+[ -z "$(xdotool search --onlyvisible --name '^指定水印文件$' 2>/dev/null)" ] || fail "Enter on a command bar opened its dialog"
 xdotool key Escape
 for i in $(seq 1 50); do
   kill -0 "$app_pid" 2>/dev/null || break
