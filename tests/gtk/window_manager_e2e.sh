@@ -23,7 +23,8 @@ export LC_ALL=C.UTF-8
 
 fail() {
   echo "FAIL: $1"
-  cat "$tmp/err" 2>/dev/null
+  cat "$tmp/err" "$tmp/wm.log" 2>/dev/null
+  [ -n "${window:-}" ] && xprop -id "$window" WM_STATE _NET_WM_STATE 2>&1
   exit 1
 }
 
@@ -61,7 +62,12 @@ for i in $(seq 1 100); do
   sleep 0.1
 done
 [ -n "$window" ] || fail "no visible window titled $title"
-props=$(xprop -id "$window" _NET_WM_NAME WM_CLASS _OB_APP_TITLE _OB_APP_CLASS _NET_WM_ICON)
+# The manager sets its own properties once it has taken the window in: wait for them.
+for i in $(seq 1 50); do
+  props=$(xprop -id "$window" _NET_WM_NAME WM_CLASS _OB_APP_TITLE _OB_APP_CLASS _NET_WM_ICON)
+  echo "$props" | grep -q '^_OB_APP_TITLE(UTF8_STRING)' && break
+  sleep 0.1
+done
 echo "$props" | grep -qF "_NET_WM_NAME(UTF8_STRING) = \"$title\"" || fail "_NET_WM_NAME: $props"
 # openbox's own record of the window: what its switcher and any task bar show.
 echo "$props" | grep -qF "_OB_APP_TITLE(UTF8_STRING) = \"$title\"" || fail "the manager's title: $props"
