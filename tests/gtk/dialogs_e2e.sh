@@ -9,36 +9,15 @@
 set -u
 demo="$1"
 shots="${2:-}"
-if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
-  echo "SKIPPED: Xvfb or xdotool is not installed (scripts/install-deps.sh installs them)"
-  exit 77
-fi
-
-tmp=$(mktemp -d)
-display=""
-for n in ${TESSMARK_X_DISPLAYS:-$(seq 141 190)}; do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "FAIL: no free X display number"; exit 1; }
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
+. "$(dirname "$0")/x_session.sh"
+x_require Xvfb xdotool
 demo_pid=""
 cleanup() {
   [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
+  x_session_end
 }
 trap cleanup EXIT
-
-export DISPLAY="$display" GSETTINGS_BACKEND=memory HOME="$tmp" XDG_RUNTIME_DIR="$tmp"
-export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="$tmp/data"
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-for i in $(seq 1 100); do
-  xdotool getmouselocation >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool mousemove 10 10
+x_session_start
 
 fail() {
   echo "FAIL: $1"
