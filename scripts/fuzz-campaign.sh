@@ -3,7 +3,8 @@
 # configuration) until it has used the given CPU seconds, seeded like the short CI run, then
 # minimises its small inputs into build-fuzz/campaign/<target>.merged. Findings stay in build-fuzz/findings/<target>.
 # Not part of CI. Usage: scripts/fuzz-campaign.sh CPU_SECONDS [TARGET...]
-# Prints one line per target: runs, CPU seconds, findings, corpus files and size.
+# Prints one line per target: runs, CPU seconds, findings, corpus files and size. A second call
+# with a larger budget continues each target from its corpus and its CPU count.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 budget=${1:?usage: scripts/fuzz-campaign.sh CPU_SECONDS [TARGET...]}
@@ -41,18 +42,23 @@ for name in "${targets[@]}"; do
   [ -f "fuzz/dict/$dict.dict" ] && options+=("-dict=fuzz/dict/$dict.dict")
   (
     me=$BASHPID
+    # CPU seconds spent on this target so far, kept across runs of this script: a later run
+    # with a larger budget goes on where the last one stopped.
+    spent_file="build-fuzz/campaign/$name.cpu"
+    spent=$(cat "$spent_file" 2>/dev/null || echo 0)
     runs=0
     log="build-fuzz/campaign/$name.log"
-    : >"$log"
-    while [ "$(children_cpu "$me")" -lt "$budget" ]; do
-      left=$((budget - $(children_cpu "$me")))
+    while [ "$spent" -lt "$budget" ]; do
+      left=$((budget - spent))
       chunk=$((left < 120 ? left + 1 : 120))
+      before=$(children_cpu "$me")
       "$target" -max_total_time="$chunk" -rss_limit_mb=2048 -timeout=60 -print_final_stats=1 \
         -artifact_prefix="$findings/" "${options[@]}" "$work" "${seeds[@]}" >>"$log" 2>&1 || true
+      spent=$((spent + $(children_cpu "$me") - before))
+      echo "$spent" >"$spent_file"
       runs=$((runs + $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*$' || echo 0)))
       # After a finding, go on from where it stopped; the finding stays in $findings.
     done
-    cpu=$(children_cpu "$me")
     merged="build-fuzz/campaign/$name.merged"
     rm -rf "$merged"
     mkdir -p "$merged"
@@ -63,7 +69,7 @@ for name in "${targets[@]}"; do
     mkdir -p "$small"
     find "fuzz/corpus/$name" "$work" -type f -size -16k -exec cp -t "$small" {} +
     "$target" -merge=1 -rss_limit_mb=2048 -timeout=60 "$merged" "$small" >/dev/null 2>&1
-    echo "$name: $runs runs, $cpu CPU s, $(ls "$findings" | wc -l) findings," \
+    echo "$name: $runs runs in this call, $spent CPU s in all, $(ls "$findings" | wc -l) findings," \
       "corpus $(ls "$merged" | wc -l) files, $(($(du -sb "$merged" | cut -f1) / 1024)) KB"
   )
 done

@@ -113,8 +113,8 @@ int ComparePreview(GtkBackend& backend, int originX, int originY, const char* co
     DeleteObject(canvas);
     DeleteDC(memory);
     const RECT& m = geometry.mark;
-    printf("preview-mismatches=%ld source=%ld,%ld,%ld,%ld mark=%ld,%ld,%ld,%ld\n", mismatches, s.left, s.top, s.right,
-           s.bottom, m.left, m.top, m.right, m.bottom);
+    printf("preview-mismatches=%ld source=%ld,%ld,%ld,%ld mark=%ld,%ld,%ld,%ld\n", long{mismatches}, long{s.left},
+           long{s.top}, long{s.right}, long{s.bottom}, long{m.left}, long{m.top}, long{m.right}, long{m.bottom});
     return 0;
 }
 

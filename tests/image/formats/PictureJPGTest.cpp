@@ -101,8 +101,9 @@ TEST(JpegDecode, CorpusMatchesIndependentDecode)
         ASSERT_EQ(pic.GetBpp(), bpp);
         EXPECT_EQ(pic.GetType(), PICTURE_FORMAT_JPG);
         EXPECT_FALSE(pic.AlphaIsValid());
-        if (bpp == 8)
+        if (bpp == 8) {
             EXPECT_TRUE(pic.IsGrayScale());
+        }
 
         double sums[3] = {0, 0, 0};
         for (long y = 0; y < static_cast<long>(height); ++y) {
@@ -259,8 +260,9 @@ TEST(JpegDecode, EveryPrefixFailsCleanlyOrDecodes)
     const Bytes file = ReadFileBytes(TestDataDir() / "jpeg/mozilla/jpg-progressive.jpg");
     for (size_t length = 0; length < file.size(); length += 7) {
         CPictureJPG pic;
-        if (!DecodeBytes(pic, Bytes(file.begin(), file.begin() + static_cast<long>(length))))
+        if (!DecodeBytes(pic, Bytes(file.begin(), file.begin() + static_cast<long>(length)))) {
             EXPECT_STRNE(pic.GetLastError(), "") << length;
+        }
     }
 }
 

@@ -282,8 +282,9 @@ TEST(GdiDibs, TrueColourRowsRoundTripAtEveryWidthAndOffset)
                     uint32_t expected =
                         x < count ? Rgb(byteOf(sx + x, 2), byteOf(sx + x, 1), byteOf(sx + x, 0)) : 0x010203u;
                     EXPECT_EQ(Rgb(p[2], p[1], p[0]), expected) << "column " << x;
-                    if (depth == 32)
+                    if (depth == 32) {
                         EXPECT_EQ(p[3], 0) << "column " << x;
+                    }
                 }
                 EXPECT_EQ(back.Bits()[stride], 0xEE);
             }
