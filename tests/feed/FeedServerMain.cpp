@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -44,8 +45,6 @@ std::string Answer(const std::string& request, const std::string& host)
         return page(kAdPage, "text/html");
     return "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
 }
-
-volatile std::sig_atomic_t g_Stop = 0;
 
 // Listens on `port` without ever accepting, and fills the accept queue with connections of its
 // own: the handshake of any further client then goes unanswered until it gives up.
@@ -84,8 +83,14 @@ int main(int argc, char** argv)
     const std::string mode = argc > 3 ? argv[3] : "";
     const bool silent = mode == "--silent";
     const auto port = static_cast<uint16_t>(std::atoi(argv[1]));
-    std::signal(SIGTERM, [](int) { g_Stop = 1; });
-    std::signal(SIGINT, [](int) { g_Stop = 1; });
+    // The end signals are taken by sigwait on this thread: blocked before any thread starts, so
+    // that none of the server's threads catches one and leaves this thread waiting on.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+    int received = 0;
     if (mode == "--stall") {
         std::vector<int> sockets;
         if (!Stall(port, sockets)) {
@@ -94,8 +99,7 @@ int main(int argc, char** argv)
         }
         std::printf("listening on %u, never accepting\n", port);
         std::fflush(stdout);
-        while (!g_Stop)
-            pause();
+        sigwait(&endSignals, &received);
         for (int fd : sockets)
             close(fd);
         return 0;
@@ -112,7 +116,6 @@ int main(int argc, char** argv)
         port);
     std::printf("listening on %u\n", server.Port());
     std::fflush(stdout);
-    while (!g_Stop)
-        pause();
+    sigwait(&endSignals, &received);
     return 0;
 }

@@ -16,15 +16,15 @@ server="$3"
 host="$4"
 webkit="${5:-webkit=ON}"
 
+. "$(dirname "$0")/x_session.sh"
+
 skip() {
   echo "SKIPPED: $1"
   exit 77
 }
 
 if [ "${FEED_E2E_INSIDE:-}" != 1 ]; then
-  for tool in Xvfb xdotool unshare ip mount getent; do
-    command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/install-deps.sh installs it)"
-  done
+  x_require Xvfb xdotool unshare ip mount getent
   unshare --net --mount true 2>/dev/null ||
     skip "cannot make a network and mount namespace here (needs root or user namespaces)"
   exec env FEED_E2E_INSIDE=1 unshare --net --mount sh "$0" "$@"
@@ -51,18 +51,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private network: only loopback, and the maker's host on it.
-ip link set lo up || skip "cannot bring up loopback in the namespace"
-# The web view resolves names per address family with AI_ADDRCONFIG, which finds no IPv4
-# address while 127.0.0.1 is the only one configured: one more loopback address counts.
-ip addr add 127.0.0.2/8 dev lo || skip "cannot add a loopback address in the namespace"
-printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$host" >"$tmp/hosts"
-mount --bind "$tmp/hosts" /etc/hosts || skip "cannot bind-mount /etc/hosts in the namespace"
-# The lookup the web view makes (IPv4, AI_ADDRCONFIG) must find the host through the file.
-getent ahostsv4 "$host" | grep -q '^127\.0\.0\.1 ' ||
-  skip "the name service here does not read /etc/hosts for $host (see hosts in /etc/nsswitch.conf)"
-
-# A free display; another test may take the same number at the same moment, so try on.
+# The X server inside the namespace takes a fixed display number with a lock file. It cannot
+# pick one itself as the other X tests' servers do: that choice goes by which abstract socket
+# is free, and the namespace has abstract sockets of its own, so it would take a number already
+# in use outside. The numbers here lie far above those the other servers start from.
 display=""
 for n in ${TESSMARK_X_DISPLAYS:-$(seq 91 140)}; do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
@@ -89,6 +81,17 @@ export XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache" XDG_DATA_HOME="
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export NO_AT_BRIDGE=1
 xdotool mousemove 1900 1060
+
+# A private network: only loopback, and the maker's host on it.
+ip link set lo up || skip "cannot bring up loopback in the namespace"
+# The web view resolves names per address family with AI_ADDRCONFIG, which finds no IPv4
+# address while 127.0.0.1 is the only one configured: one more loopback address counts.
+ip addr add 127.0.0.2/8 dev lo || skip "cannot add a loopback address in the namespace"
+printf '127.0.0.1 localhost\n127.0.0.1 %s\n' "$host" >"$tmp/hosts"
+mount --bind "$tmp/hosts" /etc/hosts || skip "cannot bind-mount /etc/hosts in the namespace"
+# The lookup the web view makes (IPv4, AI_ADDRCONFIG) must find the host through the file.
+getent ahostsv4 "$host" | grep -q '^127\.0\.0\.1 ' ||
+  skip "the name service here does not read /etc/hosts for $host (see hosts in /etc/nsswitch.conf)"
 
 title="Tessmark-Orvel软件系列"
 
