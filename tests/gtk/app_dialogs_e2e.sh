@@ -29,28 +29,12 @@ fail() {
   exit 1
 }
 
-# The program keeps config.ini beside itself: a copy in the temporary folder runs without
-# touching the build's own settings. The job starts as the bundled one.
-mkdir -p "$tmp/program" "$tmp/pics" "$tmp/results"
-cp "$program" "$tmp/program/tessmark"
+# Pictures for the choosers; the job starts as the bundled one.
+mkdir -p "$tmp/pics" "$tmp/results"
 cp "$source_dir/res/job/photos/"*.jpg "$tmp/pics/"
 cp "$source_dir/res/job/mark.png" "$tmp/pics/mark.png"
 : >"$tmp/pics/notes.txt"
-config="$tmp/program/config.ini"
-cat >"$config" <<INI
-[common]
-SrcFileType=0
-SrcFileSite=
-SrcFolderSite=$source_dir/res/job/photos
-WaterMarkFileSite=$source_dir/res/job/mark.png
-OutputFolderSite=$tmp/out
-PosType=3
-PosX=20
-PosY=20
-INI
-
-"$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
-app_pid=$!
+x_start_program "$program" "$source_dir"
 main=""
 for i in $(seq 1 100); do
   kill -0 "$app_pid" 2>/dev/null || fail "the program ended early"

@@ -26,25 +26,7 @@ fail() {
   exit 1
 }
 
-# The program keeps config.ini beside itself: a copy in the temporary folder runs the job
-# without touching the build's own settings.
-mkdir -p "$tmp/program"
-cp "$program" "$tmp/program/tessmark"
-config="$tmp/program/config.ini"
-cat >"$config" <<INI
-[common]
-SrcFileType=0
-SrcFileSite=
-SrcFolderSite=$source_dir/res/job/photos
-WaterMarkFileSite=$source_dir/res/job/mark.png
-OutputFolderSite=$tmp/out
-PosType=3
-PosX=20
-PosY=20
-INI
-
-"$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
-app_pid=$!
+x_start_program "$program" "$source_dir"
 # The 800 x 600 window is centred on the screen.
 x=560
 y=240

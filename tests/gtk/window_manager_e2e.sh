@@ -36,22 +36,7 @@ for i in $(seq 1 100); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
 
-mkdir -p "$tmp/program"
-cp "$program" "$tmp/program/tessmark"
-config="$tmp/program/config.ini"
-cat >"$config" <<INI
-[common]
-SrcFileType=0
-SrcFileSite=
-SrcFolderSite=$source_dir/res/job/photos
-WaterMarkFileSite=$source_dir/res/job/mark.png
-OutputFolderSite=$tmp/out
-PosType=3
-PosX=20
-PosY=20
-INI
-"$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
-app_pid=$!
+x_start_program "$program" "$source_dir"
 
 title="Tessmark-Orvel软件系列"
 window=""

@@ -4,6 +4,9 @@
 #   x_require TOOL...   exits 77 (skipped) when a tool is missing
 #   x_session_start     sets tmp and DISPLAY; x_session_end (from the test's EXIT trap) stops the
 #                       server and removes tmp
+#   x_start_program PROGRAM SOURCE_DIR
+#                       starts a copy of the desktop program in $tmp/program on the bundled job
+#                       (output $tmp/out); sets config (its config.ini) and app_pid
 
 x_require() {
   for tool in "$@"; do
@@ -44,4 +47,25 @@ x_session_end() {
   [ -n "${x_server_pid:-}" ] && kill "$x_server_pid" 2>/dev/null
   wait 2>/dev/null
   [ -n "${tmp:-}" ] && rm -rf "$tmp"
+}
+
+# The program keeps config.ini beside itself: a copy in the temporary folder runs the job
+# without touching the build's own settings.
+x_start_program() {
+  mkdir -p "$tmp/program"
+  cp "$1" "$tmp/program/tessmark"
+  config="$tmp/program/config.ini"
+  cat >"$config" <<INI
+[common]
+SrcFileType=0
+SrcFileSite=
+SrcFolderSite=$2/res/job/photos
+WaterMarkFileSite=$2/res/job/mark.png
+OutputFolderSite=$tmp/out
+PosType=3
+PosX=20
+PosY=20
+INI
+  "$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
+  app_pid=$!
 }
