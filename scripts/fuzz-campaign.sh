@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A long fuzzing campaign: runs each libFuzzer target (ASan/UBSan, built by scripts/fuzz.sh's
 # configuration) until it has used the given CPU seconds, seeded like the short CI run, then
-# minimises its small inputs into build-fuzz/campaign/<target>.merged. Findings stay in build-fuzz/findings/<target>.
+# minimises its small inputs into build-fuzz/campaign/<target>.merged (copy that over
+# fuzz/corpus/<target> to commit it). Findings stay in build-fuzz/findings/<target>.
 # Not part of CI. Usage: scripts/fuzz-campaign.sh CPU_SECONDS [TARGET...]
 # Prints one line per target: runs, CPU seconds, findings, corpus files and size. A second call
 # with a larger budget continues each target from its corpus and its CPU count.
@@ -59,16 +60,18 @@ for name in "${targets[@]}"; do
       runs=$((runs + $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*$' || echo 0)))
       # After a finding, go on from where it stopped; the finding stays in $findings.
     done
+    # Only small inputs go into the committed corpus, and it stays within about 400 KB: the
+    # largest input size is halved until the minimised set fits. The large seeds come from the
+    # shared test data on every run anyway.
     merged="build-fuzz/campaign/$name.merged"
-    rm -rf "$merged"
-    mkdir -p "$merged"
-    # Only small inputs go into the committed corpus; the large seeds come from the shared
-    # test data on every run anyway.
     small="build-fuzz/campaign/$name.small"
-    rm -rf "$small"
-    mkdir -p "$small"
-    find "fuzz/corpus/$name" "$work" -type f -size -16k -exec cp -t "$small" {} +
-    "$target" -merge=1 -rss_limit_mb=2048 -timeout=60 "$merged" "$small" >/dev/null 2>&1
+    for cap in 16 8 4 2; do
+      rm -rf "$merged" "$small"
+      mkdir -p "$merged" "$small"
+      find "fuzz/corpus/$name" "$work" -type f -size -"$cap"k -exec cp -t "$small" {} +
+      "$target" -merge=1 -rss_limit_mb=2048 -timeout=60 "$merged" "$small" >/dev/null 2>&1
+      [ $(($(du -sb "$merged" | cut -f1) / 1024)) -le 400 ] && break
+    done
     echo "$name: $runs runs in this call, $spent CPU s in all, $(ls "$findings" | wc -l) findings," \
       "corpus $(ls "$merged" | wc -l) files, $(($(du -sb "$merged" | cut -f1) / 1024)) KB"
   )
