@@ -74,8 +74,9 @@ geometry=$(xdotool getwindowgeometry --shell "$window")
 x=$(echo "$geometry" | sed -n 's/^X=//p')
 y=$(echo "$geometry" | sed -n 's/^Y=//p')
 
+# Generous waits: under a loaded machine the manager and the program take their time.
 wait_state() {
-  for i in $(seq 1 50); do
+  for i in $(seq 1 200); do
     xprop -id "$window" WM_STATE 2>/dev/null | grep -q "window state: $1" && return 0
     sleep 0.1
   done
