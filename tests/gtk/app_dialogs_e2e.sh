@@ -219,13 +219,5 @@ sleep 1
 kill -0 "$app_pid" 2>/dev/null || fail "Enter ended the program"
 [ -z "$(xdotool search --onlyvisible --name '^指定水印文件$' 2>/dev/null)" ] || fail "Enter on a command bar opened its dialog"
 xdotool key Escape
-for i in $(seq 1 50); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "Esc did not end the program"
-wait "$app_pid"
-status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+x_expect_program_end "Esc"
 echo "PASS"

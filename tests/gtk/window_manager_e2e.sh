@@ -112,13 +112,5 @@ wait_preview || fail "the window came back without the preview: $report"
 xdotool mousemove $((x + 769)) $((y + 9))
 sleep 0.3
 xdotool click 1
-for i in $(seq 1 50); do
-  kill -0 "$app_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$app_pid" 2>/dev/null && fail "the close button did not end the program"
-wait "$app_pid"
-status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+x_expect_program_end "the close button"
 echo "PASS"

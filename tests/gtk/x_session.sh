@@ -7,6 +7,9 @@
 #   x_start_program PROGRAM SOURCE_DIR
 #                       starts a copy of the desktop program in $tmp/program on the bundled job
 #                       (output $tmp/out); sets config (its config.ini) and app_pid
+#   x_expect_program_end WHAT
+#                       waits up to 5 s for the program to end after WHAT (e.g. "Esc") and
+#                       fails (the test's fail) unless it ended with status 0
 
 x_require() {
   for tool in "$@"; do
@@ -68,4 +71,16 @@ PosY=20
 INI
   "$tmp/program/tessmark" >"$tmp/out.log" 2>"$tmp/err" &
   app_pid=$!
+}
+
+x_expect_program_end() {
+  for i in $(seq 1 50); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "$1 did not end the program"
+  wait "$app_pid"
+  x_status=$?
+  app_pid=""
+  [ "$x_status" -eq 0 ] || fail "the program ended with status $x_status"
 }
